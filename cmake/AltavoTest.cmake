@@ -1,0 +1,16 @@
+# One line per test: altavo_add_test(NAME LABEL SOURCES... LIBS ...)
+# Every test runs on Qt's offscreen platform with its own settings folder, so
+# no test touches the user's preferences or needs a display.
+function(altavo_add_test name label)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    LABELS ${label}
+    TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ALTAVO_SIM=$<TARGET_FILE:altavo-sim>;ALTAVO_CLI=$<TARGET_FILE:altavo-cli>;ALTAVO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+endfunction()

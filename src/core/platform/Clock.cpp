@@ -1,0 +1,8 @@
+// The process-wide steady clock.
+#include "Clock.h"
+
+CClock &CClock::System()
+{
+    static CSteadyClock clock;
+    return clock;
+}

@@ -1,0 +1,35 @@
+// The per-user preferences profile: sections and values kept under the
+// company "Veltrion Norvane" and application "Altavo View" (the registry on
+// Windows, an INI file elsewhere). Keys are named here once.
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+namespace Pref {
+inline constexpr char Organisation[] = "Veltrion Norvane";
+inline constexpr char Application[] = "Altavo View";
+
+inline constexpr char Preferences[] = "Preferences";
+inline constexpr char CommPort[] = "CommPort";
+inline constexpr char SerialLogFile[] = "Serial Log File";
+inline constexpr char GatewayHost[] = "Gateway Host";
+inline constexpr char GatewayPort[] = "Gateway Port";
+// "COM1 Device" .. "COM4 Device": the device behind each COMn entry.
+QString ComDeviceKey(int port);
+} // namespace Pref
+
+class CPreferences
+{
+public:
+    // Reads an integer; a missing or malformed value gives def.
+    static int GetInt(const QString &section, const QString &key, int def);
+    static QString GetString(const QString &section, const QString &key, const QString &def = {});
+    static void SetInt(const QString &section, const QString &key, int value);
+    static void SetString(const QString &section, const QString &key, const QString &value);
+
+    // The device name that COMn (1..4) opens: the stored "COMn Device", or the
+    // platform's default for that port.
+    static QString ComDevice(int port);
+    static QString DefaultComDevice(int port);
+};
