@@ -1,5 +1,6 @@
 // Settings image, word image, range and toxic records: layouts and conversions between stored and shown values.
 #include "document/RangeRecord.h"
+#include "document/SettingsCodec.h"
 #include "document/SettingsImage.h"
 #include "document/ToxicRecord.h"
 #include "document/WordImage.h"
@@ -283,7 +284,7 @@ void TestSettingsImage::formatFixed()
     QFETCH(double, value);
     QFETCH(int, decimals);
     QFETCH(QString, text);
-    QCOMPARE(S::FormatFixed(value, decimals), text);
+    QCOMPARE(CSettingsCodec::FormatFixed(value, decimals), text);
 }
 
 void TestSettingsImage::decimalsForScale_data()
@@ -301,7 +302,7 @@ void TestSettingsImage::decimalsForScale()
 {
     QFETCH(double, scale);
     QFETCH(int, decimals);
-    QCOMPARE(S::DecimalsForScale(scale), decimals);
+    QCOMPARE(CSettingsCodec::DecimalsForScale(scale), decimals);
 }
 
 // ---------------------------------------------------------------- coded fields

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -265,38 +264,6 @@ int CSettingsImage::ShownToRaw(int sensor, double shown, int range) const
     }
 }
 
-int CSettingsImage::DecimalsForScale(double scale)
-{
-    if (scale > 20.01)
-        return 2;
-    if (scale > 1.01)
-        return 1;
-    return 0;
-}
-
-QString CSettingsImage::FormatFixed(double value, int decimals)
-{
-    decimals = std::clamp(decimals, 0, 9);
-    const double factor = std::pow(10.0, decimals);
-    const double scaled = std::fabs(value) * factor;
-    if (!std::isfinite(scaled) || scaled >= 1e15)
-        return QString::number(value, 'f', decimals);
-    // A decimal half such as 0.35 is stored a few units in the last place
-    // below .5; a nudge of that size rounds it up without touching real values.
-    const double nudge = 8 * std::numeric_limits<double>::epsilon() * std::max(1.0, scaled);
-    const qint64 units = qint64(std::floor(scaled + 0.5 + nudge));
-    QString digits = QString::number(units).rightJustified(decimals + 1, QLatin1Char('0'));
-    if (decimals > 0)
-        digits.insert(digits.size() - decimals, QLatin1Char('.'));
-    if (value < 0 && units != 0)
-        digits.prepend(QLatin1Char('-'));
-    return digits;
-}
-
-QString CSettingsImage::FormatLevel(double value, double scale)
-{
-    return FormatFixed(value, DecimalsForScale(scale));
-}
 
 // ---------------------------------------------------------------- offsets, spans, DACs
 
@@ -482,36 +449,14 @@ void CSettingsImage::SetPassword(int firstOffset, int value)
     Set({firstOffset + PasswordHighDistance, 2, 10, 5}, unsigned(value) >> 5);
 }
 
-QString CSettingsImage::PasswordText(int value)
-{
-    value &= 0x3FF;
-    if (value > 999)
-        return QStringLiteral("***");
-    return QStringLiteral("%1").arg(value, 3, 10, QLatin1Char('0'));
-}
+// CalWord, PassWord and LogWord keep bits 0-4 in words 38, 40 and 42.
+QString CSettingsImage::GetCalWord() const { return CSettingsCodec::PasswordText(Password(38)); }
+void CSettingsImage::SetCalWord(const QString &text) { SetPassword(38, CSettingsCodec::ParsePassword(text)); }
+QString CSettingsImage::GetPassWord() const { return CSettingsCodec::PasswordText(Password(40)); }
+void CSettingsImage::SetPassWord(const QString &text) { SetPassword(40, CSettingsCodec::ParsePassword(text)); }
+QString CSettingsImage::GetLogWord() const { return CSettingsCodec::PasswordText(Password(42)); }
+void CSettingsImage::SetLogWord(const QString &text) { SetPassword(42, CSettingsCodec::ParsePassword(text)); }
 
-int CSettingsImage::ParsePassword(const QString &text)
-{
-    // "%u" semantics: leading blanks, an optional sign, then digits. Only the
-    // low 10 bits are kept, and 2^32 is a multiple of 1024, so the unsigned
-    // wrap of an overlong number can be followed digit by digit.
-    int i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    if (i >= text.size() || text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9'))
-        return 0x3FF;
-    unsigned value = 0;
-    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i)
-        value = (value * 10 + unsigned(text[i].unicode() - '0')) & 0x3FF;
-    if (negative)
-        value = (0u - value) & 0x3FF;
-    return int(value);
-}
 
 // ---------------------------------------------------------------- dates and clock
 
@@ -530,39 +475,10 @@ void CSettingsImage::SetLastCalDate(const QDate &date)
     Set({58, 2, 0, 9}, date.isValid() ? unsigned(date.dayOfYear()) : 0u);
 }
 
-QDateTime CSettingsImage::DecodeBcdDateTime(quint8 year, quint8 month, quint8 day,
-                                            quint8 hour, quint8 minute, quint8 second)
-{
-    int y = FromBcd(year);
-    if (y >= 70 && y <= 99)
-        y += 1900;
-    else if (y <= 38)
-        y += 2000;
-    else
-        y = 1970;
-    int mo = FromBcd(month);
-    if (mo < 1 || mo > 12)
-        mo = 1;
-    int d = FromBcd(day);
-    if (d < 1 || d > 31)
-        d = 1;
-    // 31 February and the like would make no date at all.
-    d = std::min(d, QDate(y, mo, 1).daysInMonth());
-    int h = FromBcd(hour);
-    if (h > 23)
-        h = 0;
-    int mi = FromBcd(minute);
-    if (mi > 59)
-        mi = 0;
-    int s = FromBcd(second);
-    if (s > 59)
-        s = 0;
-    return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
-}
 
 QDateTime CSettingsImage::GetClock() const
 {
-    return DecodeBcdDateTime(m_block[6], m_block[5], m_block[4],
+    return CSettingsCodec::DecodeBcdDateTime(m_block[6], m_block[5], m_block[4],
                              quint8(m_block[2] & 0x3F), m_block[1], quint8(m_block[0] & 0x7F));
 }
 
@@ -572,76 +488,33 @@ void CSettingsImage::SetClock(const QDateTime &when)
         return;
     const QDate d = when.date();
     const QTime t = when.time();
-    m_block[0] = quint8((m_block[0] & 0x80) | ToBcd(t.second()));
-    m_block[1] = ToBcd(t.minute());
-    m_block[2] = quint8((m_block[2] & 0xC0) | ToBcd(t.hour()));
-    m_block[4] = ToBcd(d.day());
-    m_block[5] = ToBcd(d.month());
-    m_block[6] = ToBcd(((d.year() % 100) + 100) % 100);
+    m_block[0] = quint8((m_block[0] & 0x80) | CSettingsCodec::ToBcd(t.second()));
+    m_block[1] = CSettingsCodec::ToBcd(t.minute());
+    m_block[2] = quint8((m_block[2] & 0xC0) | CSettingsCodec::ToBcd(t.hour()));
+    m_block[4] = CSettingsCodec::ToBcd(d.day());
+    m_block[5] = CSettingsCodec::ToBcd(d.month());
+    m_block[6] = CSettingsCodec::ToBcd(((d.year() % 100) + 100) % 100);
 }
 
 // ---------------------------------------------------------------- coded intervals
 
-const QList<int> &CSettingsImage::AlarmDelayTable()
-{
-    static const QList<int> table{0, 1, 3, 5};
-    return table;
-}
 
-const QList<int> &CSettingsImage::BackLightDelayTable()
-{
-    static const QList<int> table{5, 10, 15, 20, 25, 30, 35, 40, 45, 50, 55, 60, 120, 180, 300, 600};
-    return table;
-}
+int CSettingsImage::GetCalInterval() const { return CSettingsCodec::CalIntervalDays(int(Get({58, 2, 9, 6}))); }
+void CSettingsImage::SetCalInterval(int days) { Set({58, 2, 9, 6}, unsigned(CSettingsCodec::CalIntervalCode(days))); }
 
-const QList<int> &CSettingsImage::LogIntervalTable()
-{
-    static const QList<int> table{60, 5, 15, 30, 60, 90, 300, 900};
-    return table;
-}
+int CSettingsImage::GetAlarmDelay() const { return CSettingsCodec::AlarmDelayTable()[int(Get({26, 2, 2, 2}))]; }
+void CSettingsImage::SetAlarmDelay(int seconds) { Set({26, 2, 2, 2}, unsigned(CSettingsCodec::CodeAtLeast(CSettingsCodec::AlarmDelayTable(), seconds))); }
 
-namespace {
-// The first code from `first` on whose time is at least `wanted`, else the last code.
-int CodeFor(const QList<int> &table, int wanted, int first = 0)
-{
-    for (int code = first; code < table.size(); ++code) {
-        if (table[code] >= wanted)
-            return code;
-    }
-    return int(table.size()) - 1;
-}
-} // namespace
-
-int CSettingsImage::CalIntervalDays(int code)
-{
-    code &= 0x3F;
-    return code < 8 ? code : 7 * code - 42;
-}
-
-int CSettingsImage::CalIntervalCode(int days)
-{
-    // A negative interval would wrap to the longest one; treat it as none.
-    if (days < 8)
-        return std::max(days, 0);
-    return (days / 7 + 6) & 0x3F;
-}
-
-int CSettingsImage::GetCalInterval() const { return CalIntervalDays(int(Get({58, 2, 9, 6}))); }
-void CSettingsImage::SetCalInterval(int days) { Set({58, 2, 9, 6}, unsigned(CalIntervalCode(days))); }
-
-int CSettingsImage::GetAlarmDelay() const { return AlarmDelayTable()[int(Get({26, 2, 2, 2}))]; }
-void CSettingsImage::SetAlarmDelay(int seconds) { Set({26, 2, 2, 2}, unsigned(CodeFor(AlarmDelayTable(), seconds))); }
-
-int CSettingsImage::GetBackLightDelay() const { return BackLightDelayTable()[int(Get({61, 1, 4, 4}))]; }
+int CSettingsImage::GetBackLightDelay() const { return CSettingsCodec::BackLightDelayTable()[int(Get({61, 1, 4, 4}))]; }
 void CSettingsImage::SetBackLightDelay(int seconds)
 {
-    Set({61, 1, 4, 4}, unsigned(CodeFor(BackLightDelayTable(), seconds)));
+    Set({61, 1, 4, 4}, unsigned(CSettingsCodec::CodeAtLeast(CSettingsCodec::BackLightDelayTable(), seconds)));
 }
 
-int CSettingsImage::GetLogInterval() const { return LogIntervalTable()[int(Get({62, 1, 4, 3}))]; }
+int CSettingsImage::GetLogInterval() const { return CSettingsCodec::LogIntervalTable()[int(Get({62, 1, 4, 3}))]; }
 void CSettingsImage::SetLogInterval(int seconds)
 {
-    Set({62, 1, 4, 3}, unsigned(CodeFor(LogIntervalTable(), seconds, 1)));
+    Set({62, 1, 4, 3}, unsigned(CSettingsCodec::CodeAtLeast(CSettingsCodec::LogIntervalTable(), seconds, 1)));
 }
 
 // ---------------------------------------------------------------- indexes, switches, flags
@@ -688,14 +561,10 @@ QString CSettingsImage::SensorGasName(int sensor) const
     return ToxicGasName(GetSensor(sensor) ? GetSensorGas(sensor) : 0);
 }
 
-QString CSettingsImage::ToxicUnits(const QString &gasName)
-{
-    return gasName == QLatin1String("H2 ") ? QStringLiteral("%  ") : QStringLiteral("PPM");
-}
 
 QString CSettingsImage::SensorUnits(int sensor) const
 {
-    return ToxicUnits(SensorGasName(sensor));
+    return CSettingsCodec::ToxicUnits(SensorGasName(sensor));
 }
 
 int CSettingsImage::GetO2AlarmConfiguration() const { return int(Get({24, 2, 4, 2})); }

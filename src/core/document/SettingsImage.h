@@ -2,6 +2,7 @@
 #pragma once
 
 #include "RangeRecord.h"
+#include "SettingsCodec.h"
 #include "ToxicRecord.h"
 
 #include <QByteArray>
@@ -150,15 +151,6 @@ public:
     double RawToShown(int sensor, int raw, int range = CurrentRange) const;
     // shown level -> raw, rounded to nearest and cut to 10 bits.
     int ShownToRaw(int sensor, double shown, int range = CurrentRange) const;
-    // 2 above a scale of 20.01, 1 above 1.01, else 0.
-    static int DecimalsForScale(double scale);
-    // Fixed decimals with halves rounded away from zero, as the instrument's
-    // lists show them: FormatFixed(0.25, 1) == "0.3", FormatFixed(0.75, 1) == "0.8".
-    // A value whose decimal form ends in 5 counts as a half even when its
-    // binary form falls just below (0.35 -> "0.4").
-    static QString FormatFixed(double value, int decimals);
-    // FormatFixed with the decimals of the scale.
-    static QString FormatLevel(double value, double scale);
 
     // ---- calibration offsets, spans and DACs ----
     // 16-bit offset; sensor 1 per range.
@@ -190,15 +182,13 @@ public:
     int GetCalGasCode(int sensor) const;
 
     // ---- passwords: 10-bit numbers shown as "%03u", "***" for 1000..1023 ----
-    QString GetCalWord() const { return PasswordText(Password(38)); }
-    void SetCalWord(const QString &text) { SetPassword(38, ParsePassword(text)); }
-    QString GetPassWord() const { return PasswordText(Password(40)); }
-    void SetPassWord(const QString &text) { SetPassword(40, ParsePassword(text)); }
-    QString GetLogWord() const { return PasswordText(Password(42)); }
-    void SetLogWord(const QString &text) { SetPassword(42, ParsePassword(text)); }
-    static QString PasswordText(int value);
-    // Read as "%u" does, cut to 10 bits; text without a leading number gives 1023.
-    static int ParsePassword(const QString &text);
+    // Texts as CSettingsCodec::PasswordText and ParsePassword give and take them.
+    QString GetCalWord() const;
+    void SetCalWord(const QString &text);
+    QString GetPassWord() const;
+    void SetPassWord(const QString &text);
+    QString GetLogWord() const;
+    void SetLogWord(const QString &text);
 
     // ---- dates and the clock ----
     // The year is not stored: the last date with that day of the year that is
@@ -206,41 +196,27 @@ public:
     QDate GetLastCalDate() const;
     // Stores the date's day of the year; an invalid date stores 0.
     void SetLastCalDate(const QDate &date);
-    // Decoded clock registers 0-6 (local time).
+    // Decoded clock registers 0-6 (local time), as CSettingsCodec::DecodeBcdDateTime.
     QDateTime GetClock() const;
     // Writes year mod 100, month, day, hours, minutes and seconds as BCD;
     // registers 3 and 7, bit 7 of the seconds and bits 6-7 of the hours keep
     // their values. An invalid date and time changes nothing.
     void SetClock(const QDateTime &when);
     void SetClockToNow() { SetClock(m_now()); }
-    static int FromBcd(quint8 value) { return (value >> 4) * 10 + (value & 0x0F); }
-    static quint8 ToBcd(int value) { return quint8(((value / 10) << 4) | (value % 10)); }
-    // The instrument's BCD date and time (year within the century): 70-99 ->
-    // 19xx, 0-38 -> 20xx, other years 1970; a month or day out of range
-    // becomes 1 (a day past the month's end its last day), an hour, minute or
-    // second out of range 0. Shared with the log's start time.
-    static QDateTime DecodeBcdDateTime(quint8 year, quint8 month, quint8 day,
-                                       quint8 hour, quint8 minute, quint8 second);
 
     // ---- coded intervals ----
     // Calibration interval in days; the setter codes days 0-7 exactly, longer
     // intervals in whole weeks (code = days / 7 + 6, 6 bits).
     int GetCalInterval() const;
     void SetCalInterval(int days);
-    // Seconds; setters take the first code whose time is at least the one asked
-    // for, else the longest.
+    // Seconds, by the tables of CSettingsCodec; setters take the first code
+    // whose time is at least the one asked for, else the longest.
     int GetAlarmDelay() const;
     void SetAlarmDelay(int seconds);
     int GetBackLightDelay() const;
     void SetBackLightDelay(int seconds);
     int GetLogInterval() const;
     void SetLogInterval(int seconds); // never writes code 0 (an alias of 60 s)
-
-    static const QList<int> &AlarmDelayTable();    // seconds of codes 0..3
-    static const QList<int> &BackLightDelayTable(); // seconds of codes 0..15
-    static const QList<int> &LogIntervalTable();   // seconds of codes 0..7
-    static int CalIntervalDays(int code);
-    static int CalIntervalCode(int days);
 
     // ---- indexes, switches, selectors and flags ----
     int GetHCRangeIndex() const;            // 0..3
@@ -259,7 +235,6 @@ public:
     QString SensorGasName(int sensor) const;
     // "%  " for hydrogen ("H2 "), else "PPM", from SensorGasName.
     QString SensorUnits(int sensor) const;
-    static QString ToxicUnits(const QString &gasName);
 
     int GetO2AlarmConfiguration() const;    // 0 "2-Inc", 1 "1-Inc 1-Dec", 2 "2-Dec"
     void SetO2AlarmConfiguration(int value);
