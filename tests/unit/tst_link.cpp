@@ -86,6 +86,7 @@ private slots:
     void starClearsNothingByItself();
     void sendDiscardsStaleInput();
     void ownerMayClearAndQueueDuringReply();
+    void timedOutRequestsGoBeforeOwnersPriorityRequest();
     void gatewayQueryAndDatagrams();
     void gatewayWithoutBracketGivesPortZero();
 };
@@ -378,6 +379,24 @@ void TestLink::ownerMayClearAndQueueDuringReply()
     QCOMPARE(rig.Wire(), LinkRecord::Format(RecordType::ReadBattery, 0, {}));
     QCOMPARE(int(rig.link.InFlight().size()), 1);
     QVERIFY(rig.link.Pending().empty());
+}
+
+void TestLink::timedOutRequestsGoBeforeOwnersPriorityRequest()
+{
+    // The document answers a timeout by queueing a status read with priority;
+    // the request that timed out is still resent first.
+    SerialRig rig;
+    rig.link.SetReplyPeriods(30, 30);
+    rig.sink.onReply = [&] {
+        if (rig.sink.replies.last().code == -1)
+            rig.link.QueueRequest(RecordType::ReadWords, 0xC003, QByteArray("\x10", 1), 1);
+    };
+    rig.link.QueueRequest(RecordType::ReadPort, 0);
+    QCOMPARE(rig.Wire(), LinkRecord::Format(RecordType::ReadPort, 0, {}));
+    QTRY_COMPARE(rig.sink.replies.size(), 1);
+    QCOMPARE(rig.Wire(), LinkRecord::Format(RecordType::ReadPort, 0, {}));
+    rig.Answer("#");
+    QCOMPARE(rig.Wire(), QByteArray(":020000040001F9"));
 }
 
 namespace {

@@ -4,6 +4,9 @@
 #include "RecordTypes.h"
 #include "platform/Clock.h"
 
+#include <algorithm>
+#include <vector>
+
 CInstrumentLink::CInstrumentLink(CClock &clock, QObject *parent)
     : CLinkTransport(clock, parent),
       m_bankConfirmed(clock.Now() - 1000000.0),
@@ -117,21 +120,32 @@ void CInstrumentLink::OnReply(int code, int type, quint32 address, int count, co
         address = (quint32(m_currentBank) * WordsPerBank) | (address / 2);
 
     // The owner may queue, clear or resynchronise while it handles the reply;
-    // nothing is sent until it returns, and only the request this reply
-    // belongs to leaves the in-flight list.
-    const quint64 headSerial = m_inFlight.empty() ? 0 : m_inFlight.front().serial;
+    // nothing is sent until it returns, and only the requests this reply
+    // concerns leave the in-flight list afterwards.
+    std::vector<quint64> concerned;
+    for (const LinkRequest &r : m_inFlight)
+        concerned.push_back(r.serial);
     if (m_owner) {
         m_reporting = true;
         m_owner->OnLinkReply(code, type, address, count, data);
         m_reporting = false;
     }
 
+    auto wasConcerned = [&](const LinkRequest &r) {
+        return std::find(concerned.begin(), concerned.end(), r.serial) != concerned.end();
+    };
     if (code == -1) {
-        while (!m_inFlight.empty()) {
-            m_pending.push_front(std::move(m_inFlight.back()));
-            m_inFlight.pop_back();
+        // Everything that was in flight goes back to the head, oldest first,
+        // ahead of whatever the owner queued meanwhile.
+        for (auto it = m_inFlight.rbegin(); it != m_inFlight.rend();) {
+            if (wasConcerned(*it)) {
+                m_pending.push_front(std::move(*it));
+                it = decltype(it)(m_inFlight.erase(std::next(it).base()));
+            } else {
+                ++it;
+            }
         }
-    } else if (!m_inFlight.empty() && m_inFlight.front().serial == headSerial) {
+    } else if (!m_inFlight.empty() && !concerned.empty() && m_inFlight.front().serial == concerned.front()) {
         m_inFlight.pop_front();
     }
 
