@@ -230,22 +230,26 @@ void TestInstrumentDoc::eraseAcknowledgementBlanksTheSector()
 
 void TestInstrumentDoc::tenTimeoutsShowTheNotice()
 {
+    // Timeouts are handed in directly so the count is exact however busy the
+    // machine is; the link's own timer is covered by the link tests.
     Rig rig;
-    rig.doc.Link().SetReplyPeriods(10, 10);
-    rig.doc.ReadPort();
-    QTRY_COMPARE(rig.codes.count(-1), 9);
+    auto timeout = [&] { rig.doc.OnLinkReply(-1, -1, 0, 0, nullptr); };
+    for (int i = 0; i < 9; ++i)
+        timeout();
     QVERIFY(!rig.doc.Notice().IsOpen());
     // An answer in between starts the count again.
-    rig.Wire();
-    rig.Answer("#");
-    rig.codes.clear();
-    QTRY_COMPARE(rig.codes.count(-1), 9);
+    rig.doc.OnLinkReply('#', -1, 0, 0, nullptr);
+    for (int i = 0; i < 9; ++i)
+        timeout();
     QVERIFY(!rig.doc.Notice().IsOpen());
-    QTRY_VERIFY(rig.doc.Notice().IsOpen());
+    QVERIFY(!rig.codes.contains(10002));
+    timeout();
+    QVERIFY(rig.doc.Notice().IsOpen());
     QCOMPARE(rig.doc.Notice().Caption(), QStringLiteral("Communications Error"));
     QCOMPARE(rig.doc.Notice().Text(), QStringLiteral("Check connections"));
     QCOMPARE(rig.doc.Notice().ButtonText(), QStringLiteral("Cancel"));
     QVERIFY(rig.codes.contains(10002));
+    QCOMPARE(rig.codes.count(-1), 19);
 }
 
 void TestInstrumentDoc::firstReplyAfterNoticeOffersUpload()
