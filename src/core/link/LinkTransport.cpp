@@ -154,6 +154,8 @@ void CLinkTransport::SetReplyPeriods(int serialMs, int networkMs)
 {
     m_serialPeriod = serialMs;
     m_networkPeriod = networkMs;
+    if (m_replyTimer.isActive())
+        m_replyTimer.start(ReplyPeriod());
 }
 
 int CLinkTransport::ReplyPeriod() const
