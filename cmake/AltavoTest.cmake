@@ -5,6 +5,7 @@ function(altavo_add_test name label)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
   add_test(NAME ${name} COMMAND ${name})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
@@ -12,5 +13,5 @@ function(altavo_add_test name label)
   set_tests_properties(${name} PROPERTIES
     LABELS ${label}
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ALTAVO_SIM=$<TARGET_FILE:altavo-sim>;ALTAVO_CLI=$<TARGET_FILE:altavo-cli>;ALTAVO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-config/${name};ALTAVO_SIM=$<TARGET_FILE:altavo-sim>;ALTAVO_CLI=$<TARGET_FILE:altavo-cli>;ALTAVO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
 endfunction()
