@@ -8,6 +8,11 @@ QString Pref::ComDeviceKey(int port)
     return QStringLiteral("COM%1 Device").arg(port);
 }
 
+QString Pref::WindowKey(int index)
+{
+    return QStringLiteral("Window %1").arg(index);
+}
+
 namespace {
 QSettings Profile()
 {

@@ -17,6 +17,21 @@ inline constexpr char GatewayHost[] = "Gateway Host";
 inline constexpr char GatewayPort[] = "Gateway Port";
 // "COM1 Device" .. "COM4 Device": the device behind each COMn entry.
 QString ComDeviceKey(int port);
+inline constexpr char SingleWindow[] = "SingleWindow";
+inline constexpr char WebPage[] = "Web Page";
+
+// The main window's section: its placement, the window list, the toolbar
+// layout and the folder of the options-file dialogs.
+inline constexpr char MainWindow[] = "Main Window";
+inline constexpr char NumberOfWindows[] = "Number of Windows";
+inline constexpr char Directory[] = "Directory";
+inline constexpr char BarState[] = "Bar State";
+// "Window 0", "Window 1", ...: the window list, the active window first.
+QString WindowKey(int index);
+
+// Every placement section (the main window's, and one per view title).
+inline constexpr char ShowCmd[] = "ShowCmd";
+inline constexpr char NormalPosition[] = "NormalPosition";
 } // namespace Pref
 
 class CPreferences
