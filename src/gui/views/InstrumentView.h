@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class CInstrumentDoc;
+class QPrinter;
 
 class CInstrumentView : public QWidget
 {
@@ -27,6 +28,21 @@ public:
     // The size that shows the whole form; "maximise" and a first opening
     // without a stored placement fit the frame to it.
     virtual QSize FormSize() const { return sizeHint(); }
+    // Form views answer a maximise by fitting their window to the form; list
+    // views return false and fill the client area.
+    virtual bool MaximiseFitsForm() const { return true; }
+    // true: opened without a stored placement, the window starts maximised
+    // instead of fitted to the form.
+    virtual bool MaximiseWithoutPlacement() const { return false; }
+
+    // The main frame's "&Print..." and "Print Pre&view" reach views that print.
+    virtual bool CanPrint() const { return false; }
+    virtual void Print(QPrinter *printer) { Q_UNUSED(printer); }
+
+signals:
+    // Asks the main frame to carry out one of its commands (CommandIds.h),
+    // e.g. opening another view or restarting the board test.
+    void CommandRequested(int commandId);
 
 private:
     CInstrumentDoc &m_doc;
