@@ -1,14 +1,21 @@
-// Port opening, reply collection and bounded waiting for the command line.
+// Port opening, bounded waiting and progress lines for the command line.
 #include "CliSession.h"
 
+#include "document/TransferProgress.h"
 #include "platform/Clock.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 void PrintTraffic(bool outgoing, const QByteArray &bytes)
@@ -25,35 +32,50 @@ void PrintTraffic(bool outgoing, const QByteArray &bytes)
 }
 } // namespace
 
-CCliSession::CCliSession() : m_link(std::make_unique<CInstrumentLink>(CClock::System()))
+CCliSession::CCliSession()
+    : m_clock(CClock::System()), m_doc(std::make_unique<CInstrumentDoc>(m_clock)), m_terminal(isatty(STDERR_FILENO))
 {
-    m_link->SetOwner(this);
+    // Incoming characters are what "an answer" means here: some replies
+    // (a settings piece, a bank selection) raise no update code.
+    connect(&m_doc->Link(), &CLinkTransport::Traffic, this, [this](bool outgoing, const QByteArray &) {
+        if (!outgoing)
+            m_lastAnswerMs = QDateTime::currentMSecsSinceEpoch();
+    });
+    connect(m_doc.get(), &CInstrumentDoc::Updated, this, [this](int code, const CReplyNotice &) {
+        if (code == UpdateCode::CommunicationsLost)
+            m_gaveUp = true;
+    });
 }
 
 CCliSession::~CCliSession()
 {
-    m_link->SetOwner(nullptr);
+    EndProgressLine();
 }
 
 bool CCliSession::Open(const CliOptions &options)
 {
     m_options = options;
-    if (options.verbose)
-        connect(m_link.get(), &CLinkTransport::Traffic, this, [](bool out, const QByteArray &b) { PrintTraffic(out, b); });
-    connect(m_link.get(), &CLinkTransport::DeviceLost, this, [](const QString &message) {
+    CInstrumentLink &link = Link();
+    if (options.verbose) {
+        connect(&link, &CLinkTransport::Traffic, this, [this](bool out, const QByteArray &b) {
+            EndProgressLine();
+            PrintTraffic(out, b);
+        });
+    }
+    connect(&link, &CLinkTransport::DeviceLost, this, [this](const QString &message) {
+        EndProgressLine();
         std::fprintf(stderr, "altavo-cli: the instrument's port was lost: %s\n", qPrintable(message));
     });
 
     int ok = 0;
     if (!options.gatewayHost.isEmpty())
-        ok = m_link->OpenGateway(options.gatewayHost, options.gatewayPort);
+        ok = link.OpenGateway(options.gatewayHost, options.gatewayPort);
     else if (!options.serialDevice.isEmpty())
-        ok = m_link->OpenSerialDevice(options.serialDevice);
+        ok = link.OpenSerialDevice(options.serialDevice);
     else
-        ok = m_link->OpenPort(options.commPort);
+        ok = link.OpenPort(options.commPort);
     if (!ok) {
-        std::fprintf(stderr, "altavo-cli: cannot open %s: %s\n", qPrintable(PortName()),
-                     qPrintable(m_link->LastError()));
+        std::fprintf(stderr, "altavo-cli: cannot open %s: %s\n", qPrintable(PortName()), qPrintable(link.LastError()));
         return false;
     }
     return true;
@@ -61,19 +83,7 @@ bool CCliSession::Open(const CliOptions &options)
 
 QString CCliSession::PortName() const
 {
-    return m_link->PortName();
-}
-
-void CCliSession::OnLinkReply(int code, int type, quint32 address, int count, const quint8 *data)
-{
-    if (code == -1) {
-        ++m_timeoutsInRow;
-    } else {
-        m_timeoutsInRow = 0;
-        m_lastAnswerMs = QDateTime::currentMSecsSinceEpoch();
-    }
-    if (onReply)
-        onReply(code, type, address, QByteArray(reinterpret_cast<const char *>(data), data ? count : 0));
+    return m_doc->Link().PortName();
 }
 
 bool CCliSession::WaitFor(const std::function<bool()> &done)
@@ -82,12 +92,16 @@ bool CCliSession::WaitFor(const std::function<bool()> &done)
     silence.start();
     qint64 seen = m_lastAnswerMs;
     const qint64 limitMs = qint64(m_options.timeoutSeconds) * 1000;
+    m_gaveUp = false;
     while (!done()) {
         if (m_lastAnswerMs != seen) {
             seen = m_lastAnswerMs;
             silence.restart();
         }
-        if (silence.elapsed() > limitMs) {
+        // After its run of timeouts the document has dropped the queue, so
+        // what was waited for will never come.
+        if (m_gaveUp || silence.elapsed() > limitMs) {
+            EndProgressLine();
             std::fprintf(stderr, "altavo-cli: no answer from the instrument on %s within %d s.\n",
                          qPrintable(PortName()), m_options.timeoutSeconds);
             return false;
@@ -95,4 +109,43 @@ bool CCliSession::WaitFor(const std::function<bool()> &done)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
     return true;
+}
+
+void CCliSession::FollowProgress(CTransferProgress &progress, std::function<bool()> completed)
+{
+    connect(&progress, &CTransferProgress::Changed, this, [this, &progress](const QString &caption, int position, int, int maximum) {
+        if (progress.IsOpen())
+            ShowProgress(caption, position, maximum, false);
+    });
+    connect(&progress, &CTransferProgress::Closed, this, [this, &progress, completed] {
+        const bool all = completed && completed();
+        ShowProgress(progress.Caption(), all ? progress.Maximum() : progress.Position(), progress.Maximum(), true);
+    });
+}
+
+void CCliSession::ShowProgress(const QString &caption, int position, int maximum, bool final)
+{
+    const QString line = QStringLiteral("%1 %2/%3").arg(caption).arg(position).arg(maximum);
+    if (m_terminal) {
+        if (line != m_lastLine) {
+            std::fprintf(stderr, "\r%s\033[K", qPrintable(line));
+            m_lineOpen = true;
+        }
+        if (final)
+            EndProgressLine();
+    } else if (final) {
+        // A log file gets the outcome only, not a line per reply.
+        std::fprintf(stderr, "%s\n", qPrintable(line));
+    }
+    m_lastLine = final ? QString() : line;
+    std::fflush(stderr);
+}
+
+void CCliSession::EndProgressLine()
+{
+    if (m_lineOpen) {
+        std::fprintf(stderr, "\n");
+        std::fflush(stderr);
+        m_lineOpen = false;
+    }
 }

@@ -1,14 +1,14 @@
-// One conversation of the command-line program with an instrument: opens the
-// chosen port, collects replies, and waits for work to finish within a limit.
+// One conversation of the command-line program with an instrument: an
+// instrument document on the chosen port, bounded waiting, and progress lines.
 #pragma once
 
-#include "link/InstrumentLink.h"
+#include "document/InstrumentDoc.h"
 
 #include <QString>
 #include <functional>
 #include <memory>
 
-class CClock;
+class CTransferProgress;
 
 // Process exit statuses, documented in the README.
 namespace CliExit {
@@ -32,7 +32,7 @@ struct CliOptions
     bool verbose = false;
 };
 
-class CCliSession : public QObject, public ILinkReplySink
+class CCliSession : public QObject
 {
     Q_OBJECT
 public:
@@ -41,23 +41,36 @@ public:
 
     // Opens the port the options name; on failure prints why and returns false.
     bool Open(const CliOptions &options);
-    CInstrumentLink &Link() { return *m_link; }
+    // The document runs every operation, as the windows do; it owns the link.
+    CInstrumentDoc &Doc() { return *m_doc; }
+    CInstrumentLink &Link() { return m_doc->Link(); }
     QString PortName() const;
 
-    // Called for every reply and timeout.
-    std::function<void(int code, int type, quint32 address, const QByteArray &data)> onReply;
-
-    // Runs the event loop until done() holds or no reply came for the
-    // timeout; false on a timeout (a message naming the port is printed).
+    // Runs the event loop until done() holds. False, with a message naming
+    // the port, when nothing came from the instrument for the timeout or the
+    // document gave up after its run of timeouts.
     bool WaitFor(const std::function<bool()> &done);
     // Waits until every queued request has been answered.
-    bool WaitIdle() { return WaitFor([this] { return m_link->IsIdle(); }); }
+    bool WaitIdle() { return WaitFor([this] { return Link().IsIdle(); }); }
 
-    void OnLinkReply(int code, int type, quint32 address, int count, const quint8 *data) override;
+    // Prints "Caption n/m" on stderr whenever the window moves: rewritten in
+    // place on a terminal, one line when the window closes otherwise. When
+    // completed() holds as the window closes, the last line shows every step
+    // done: the log clearing closes on the instrument's word that it has
+    // finished, one step before the bar's end.
+    void FollowProgress(CTransferProgress &progress, std::function<bool()> completed = {});
+    // Ends a progress line left open on the terminal before other output.
+    void EndProgressLine();
 
 private:
-    std::unique_ptr<CInstrumentLink> m_link;
+    void ShowProgress(const QString &caption, int position, int maximum, bool final);
+
+    CClock &m_clock;
+    std::unique_ptr<CInstrumentDoc> m_doc;
     CliOptions m_options;
     qint64 m_lastAnswerMs = 0;
-    int m_timeoutsInRow = 0;
+    bool m_gaveUp = false;
+    bool m_terminal = false;
+    bool m_lineOpen = false;
+    QString m_lastLine;
 };

@@ -1,33 +1,130 @@
 // altavo-cli: the program's operations for scripts and production lines.
 #include "CliSession.h"
+#include "document/DownloadVerifier.h"
 #include "document/InstrumentIdentity.h"
-#include "link/RecordTypes.h"
+#include "document/OptionsFile.h"
+#include "document/SettingsCodec.h"
 #include "platform/Preferences.h"
+#include "platform/ProfileFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QMap>
+#include <QFileInfo>
+#include <QSet>
+#include <QTextStream>
+#include <algorithm>
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#define STDIN_FILENO 0
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
-int Identity(CCliSession &session)
+struct CommandArgs
 {
-    QMap<quint32, QByteArray> words; // word address -> bytes read there
-    session.onReply = [&](int code, int type, quint32 address, const QByteArray &data) {
-        if (code == 0 && type == RecordType::ReadWords)
-            words[address] = data;
+    QString optionsPath; // --options FILE
+    bool yes = false;    // --yes
+};
+
+// Counts what the document reports while a transfer runs.
+class CUpdateWatch
+{
+public:
+    explicit CUpdateWatch(CInstrumentDoc &doc)
+    {
+        m_connection = QObject::connect(&doc, &CInstrumentDoc::Updated, [this](int code, const CReplyNotice &notice) {
+            ++m_codes[code];
+            if (code == UpdateCode::IdEntry || code == UpdateCode::WordBlock)
+                m_addresses[code].insert(notice.address);
+        });
+    }
+    ~CUpdateWatch() { QObject::disconnect(m_connection); }
+    int Count(int code) const { return m_codes.value(code); }
+    int Distinct(int code) const { return int(m_addresses.value(code).size()); }
+    bool Has(int code, qint64 address) const { return m_addresses.value(code).contains(address); }
+
+private:
+    QMetaObject::Connection m_connection;
+    QHash<int, int> m_codes;
+    QHash<int, QSet<qint64>> m_addresses;
+};
+
+void Error(const QString &text)
+{
+    std::fprintf(stderr, "altavo-cli: %s\n", qPrintable(text));
+}
+
+// The document's full upload, followed to its end: configuration and range
+// table, toxic table, TimeKeeper settings and the 81 ID entries.
+bool RunUpload(CCliSession &session)
+{
+    CInstrumentDoc &doc = session.Doc();
+    CUpdateWatch watch(doc);
+    doc.SetIdEntriesWanted(true);
+    doc.UploadAll();
+    return session.WaitFor([&] {
+        return watch.Count(UpdateCode::ToxicCount) > 0 && watch.Count(UpdateCode::Settings) > 0
+               && watch.Distinct(UpdateCode::IdEntry) == CSettingsImage::IdEntryCount
+               && !doc.TransferProgress().IsOpen() && doc.Link().IsIdle();
+    });
+}
+
+QString Level(const CSettingsImage &s, int sensor, bool high)
+{
+    const double value = high ? s.GetHighAlarm(sensor) : s.GetWarningAlarm(sensor);
+    return CSettingsCodec::FormatLevel(value, s.LevelScale(sensor));
+}
+
+void PrintSummary(CInstrumentDoc &doc)
+{
+    const CSettingsImage &s = doc.Settings();
+    auto line = [](const QString &label, const QString &text) {
+        std::printf("%-20s%s\n", qPrintable(label + QLatin1Char(':')), qPrintable(text));
     };
-    CInstrumentLink &link = session.Link();
-    link.QueueRequest(RecordType::ReadWords, CInstrumentIdentity::IdentityWord, QByteArray(1, char(CInstrumentIdentity::IdentityBytes)));
-    link.QueueRequest(RecordType::ReadWords, CInstrumentIdentity::ConfigurationWord, QByteArray(1, 16));
-    link.QueueRequest(RecordType::ReadWords, CInstrumentIdentity::ConfigurationWord + 8, QByteArray(1, 16));
-    if (!session.WaitFor([&] { return words.size() == 3; }))
+    auto levels = [&](int sensor, const QString &units) {
+        if (!s.GetSensor(sensor))
+            return QStringLiteral("not fitted");
+        const QString u = units.isEmpty() ? QString() : QLatin1Char(' ') + units;
+        return QStringLiteral("fitted, high alarm %1%3, warning %2%3").arg(Level(s, sensor, true), Level(s, sensor, false), u);
+    };
+
+    line(QStringLiteral("Instrument ID"), s.InstrumentId().trimmed());
+    const int range = s.GetHCRangeIndex();
+    const CRangeRecord record = s.RangeRecord(range);
+    line(QStringLiteral("HC (range %1 %2)").arg(range).arg(record.Label().trimmed()),
+         levels(CSettingsImage::SensorHC, CRangeRecord::UnitLabel(record.DisplayUnits())));
+    line(QStringLiteral("O2"), levels(CSettingsImage::SensorO2, QStringLiteral("%VOL")));
+    for (int sensor = CSettingsImage::SensorToxic1; sensor <= CSettingsImage::SensorToxic2; ++sensor) {
+        const QString name = QStringLiteral("Toxic %1").arg(sensor - 2);
+        if (sensor == CSettingsImage::SensorToxic2 && s.Toxic2CarriesTC()) {
+            line(name, QStringLiteral("the HC sensor's thermal-conductivity (TC) channel"));
+            continue;
+        }
+        const QString gas = s.SensorGasName(sensor).trimmed();
+        line(s.GetSensor(sensor) ? QStringLiteral("%1 (%2)").arg(name, gas) : name,
+             levels(sensor, s.SensorUnits(sensor).trimmed()));
+    }
+    std::fflush(stdout);
+}
+
+int Identity(CCliSession &session, const CommandArgs &)
+{
+    CInstrumentDoc &doc = session.Doc();
+    CUpdateWatch watch(doc);
+    doc.ReadWords(CInstrumentIdentity::IdentityWord, CInstrumentIdentity::IdentityBytes / 2);
+    doc.ReadConfigurationA();
+    const QList<qint64> wanted = {CInstrumentIdentity::IdentityWord, CInstrumentIdentity::ConfigurationWord,
+                                  CInstrumentIdentity::ConfigurationWord + 8};
+    if (!session.WaitFor([&] {
+            return std::all_of(wanted.begin(), wanted.end(), [&](qint64 w) { return watch.Has(UpdateCode::WordBlock, w); });
+        }))
         return CliExit::NoAnswer;
 
-    const QByteArray configuration = words.value(CInstrumentIdentity::ConfigurationWord).leftJustified(16, '\xff', true)
-                                     + words.value(CInstrumentIdentity::ConfigurationWord + 8);
-    const CInstrumentIdentity id = CInstrumentIdentity::Decode(words.value(CInstrumentIdentity::IdentityWord), configuration);
+    const CInstrumentIdentity id = doc.Identity();
     std::printf("Version:            %s\n", qPrintable(id.VersionText()));
     std::printf("Serial number:      %s\n", qPrintable(id.SerialText()));
     const QString date = id.ProgrammingDateText();
@@ -36,15 +133,165 @@ int Identity(CCliSession &session)
     return CliExit::Ok;
 }
 
+int Upload(CCliSession &session, const CommandArgs &args)
+{
+    CInstrumentDoc &doc = session.Doc();
+    session.FollowProgress(doc.TransferProgress());
+    if (!RunUpload(session))
+        return CliExit::NoAnswer;
+    PrintSummary(doc);
+    if (!args.optionsPath.isEmpty()) {
+        QString error;
+        if (!doc.SaveOptions(args.optionsPath, &error)) {
+            Error(error);
+            return CliExit::FileError;
+        }
+        std::printf("Options saved to %s\n", qPrintable(args.optionsPath));
+    }
+    return CliExit::Ok;
+}
+
+int Download(CCliSession &session, const CommandArgs &args)
+{
+    const QString &path = args.optionsPath;
+    // The file is checked before the instrument is touched. One without the
+    // settings sections (truncated, or some other file) would load as zero
+    // alarm levels and unfitted sensors.
+    CProfileFile probe;
+    if (!probe.Load(path)) {
+        Error(probe.ErrorString());
+        return CliExit::FileError;
+    }
+    for (const QString &section : {COptionsFile::SensorsSection, COptionsFile::AdvancedSection, COptionsFile::DatalogSection}) {
+        if (!probe.HasSection(section)) {
+            Error(QStringLiteral("%1 is not a complete options file: it has no [%2] section; nothing was downloaded.")
+                      .arg(QFileInfo(path).fileName(), section));
+            return CliExit::FileError;
+        }
+    }
+
+    CInstrumentDoc &doc = session.Doc();
+    session.FollowProgress(doc.TransferProgress());
+    // The range and toxic tables turn the file's shown levels into the
+    // instrument's counts, so they must be the instrument's own.
+    if (!RunUpload(session))
+        return CliExit::NoAnswer;
+
+    QString error;
+    QStringList warnings;
+    if (!doc.LoadOptions(path, &error, &warnings)) {
+        Error(error);
+        return CliExit::FileError;
+    }
+    if (!warnings.isEmpty()) {
+        for (const QString &w : warnings)
+            Error(w);
+        Error(QStringLiteral("nothing was downloaded: the instrument cannot take these settings as the file gives them."));
+        return CliExit::Failed;
+    }
+
+    CDownloadVerifier verifier(doc);
+    doc.DownloadAll();
+    verifier.TakeSnapshot();
+    if (!session.WaitIdle())
+        return CliExit::NoAnswer;
+
+    verifier.StartReadBack();
+    if (!session.WaitIdle())
+        return CliExit::NoAnswer;
+    if (!verifier.IsReadBackFinished()) {
+        Error(QStringLiteral("the instrument did not return its settings for checking; the download is not verified."));
+        return CliExit::Failed;
+    }
+    const QList<CDownloadDifference> differences = verifier.Differences();
+    if (!differences.isEmpty()) {
+        std::printf("Download NOT verified: the instrument holds other values than were sent:\n");
+        for (const CDownloadDifference &d : differences)
+            std::printf("  %-18s sent \"%s\", instrument holds \"%s\"\n", qPrintable(d.key + QLatin1Char(':')),
+                        qPrintable(d.sent), qPrintable(d.readBack));
+        std::fflush(stdout);
+        return CliExit::Failed;
+    }
+    std::printf("Downloaded %s; read back and verified (settings and %d ID entries).\n", qPrintable(path),
+                CSettingsImage::IdEntryCount);
+    PrintSummary(doc);
+    return CliExit::Ok;
+}
+
+int SetClock(CCliSession &session, const CommandArgs &)
+{
+    CInstrumentDoc &doc = session.Doc();
+    CUpdateWatch watch(doc);
+    // Read first: the write keeps the oscillator bit of the seconds register
+    // and the top bits of the hours register as the instrument has them.
+    doc.ReadClock();
+    if (!session.WaitFor([&] { return watch.Count(UpdateCode::Clock) >= 1 && doc.Link().IsIdle(); }))
+        return CliExit::NoAnswer;
+    const QDateTime now = QDateTime::currentDateTime();
+    doc.Settings().SetClock(now);
+    doc.WriteClock();
+    doc.ReadClock();
+    if (!session.WaitFor([&] { return watch.Count(UpdateCode::Clock) >= 2 && doc.Link().IsIdle(); }))
+        return CliExit::NoAnswer;
+
+    const QDateTime read = doc.Settings().GetClock();
+    const qint64 off = read.secsTo(QDateTime::currentDateTime());
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    // The registers hold whole seconds and keep running while the reply
+    // travels back.
+    if (watch.Count(UpdateCode::TimeKeeperWritten) < 1 || off < -2 || off > 2) {
+        Error(QStringLiteral("the instrument clock reads %1 after setting it to %2.").arg(read.toString(format), now.toString(format)));
+        return CliExit::Failed;
+    }
+    std::printf("Instrument clock set to %s\n", qPrintable(read.toString(format)));
+    return CliExit::Ok;
+}
+
+int ClearLog(CCliSession &session, const CommandArgs &args)
+{
+    if (!args.yes) {
+        if (!isatty(STDIN_FILENO)) {
+            Error(QStringLiteral("clearing the log erases every record in it; give --yes to confirm when not asking on a terminal."));
+            return CliExit::Failed;
+        }
+        std::fprintf(stderr, "Are you sure you want to clear the log ? [y/N] ");
+        std::fflush(stderr);
+        QTextStream in(stdin);
+        const QString answer = in.readLine().trimmed().toLower();
+        if (answer != QLatin1String("y") && answer != QLatin1String("yes")) {
+            std::fprintf(stderr, "The log was not cleared.\n");
+            return CliExit::Failed;
+        }
+    }
+
+    CInstrumentDoc &doc = session.Doc();
+    CUpdateWatch watch(doc);
+    session.FollowProgress(doc.ClearProgress(), [&doc] { return !doc.LogClearing(); });
+    doc.StartLogClear();
+    if (!session.WaitIdle())
+        return CliExit::NoAnswer;
+    // The log status reports the steps still to do; the document asks again
+    // after each answer until the instrument has finished.
+    doc.ReadLogStatus();
+    if (!session.WaitFor([&] { return watch.Count(UpdateCode::LogStatus) > 0 && !doc.LogClearing() && doc.Link().IsIdle(); }))
+        return CliExit::NoAnswer;
+    std::printf("Log cleared.\n");
+    return CliExit::Ok;
+}
+
 struct Command
 {
     const char *name;
     const char *summary;
-    int (*run)(CCliSession &);
+    int (*run)(CCliSession &, const CommandArgs &);
 };
 
 const Command Commands[] = {
     {"identity", "print the instrument's version, serial number, programming date and configuration", Identity},
+    {"upload", "read the settings, tables and IDs, print a summary; --options FILE.kvo saves them", Upload},
+    {"download", "write the settings and IDs of --options FILE.kvo, read them back and compare", Download},
+    {"set-clock", "set the instrument clock to this computer's time and read it back", SetClock},
+    {"clear-log", "clear the instrument's data log (asks first unless --yes)", ClearLog},
 };
 
 } // namespace
@@ -66,6 +313,8 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("gateway"), QStringLiteral("Network gateway of the instrument."), QStringLiteral("host[:port]")});
     parser.addOption({QStringLiteral("timeout"), QStringLiteral("Seconds to wait for an answer (default 5)."), QStringLiteral("seconds"), QStringLiteral("5")});
     parser.addOption({{QStringLiteral("v"), QStringLiteral("verbose")}, QStringLiteral("Show every message on the line.")});
+    parser.addOption({QStringLiteral("options"), QStringLiteral("Options file (.kvo) for upload and download."), QStringLiteral("file")});
+    parser.addOption({QStringLiteral("yes"), QStringLiteral("Do not ask before clearing the log.")});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."));
     parser.process(app);
 
@@ -81,6 +330,27 @@ int main(int argc, char **argv)
     }
     if (!command) {
         std::fprintf(stderr, "altavo-cli: unknown command \"%s\" (try --help).\n", qPrintable(args[0]));
+        return CliExit::Usage;
+    }
+    if (args.size() > 1) {
+        std::fprintf(stderr, "altavo-cli: unexpected argument \"%s\" (try --help).\n", qPrintable(args[1]));
+        return CliExit::Usage;
+    }
+
+    CommandArgs commandArgs;
+    commandArgs.optionsPath = parser.value(QStringLiteral("options"));
+    commandArgs.yes = parser.isSet(QStringLiteral("yes"));
+    const QString name = QLatin1String(command->name);
+    if (parser.isSet(QStringLiteral("options")) && name != QLatin1String("upload") && name != QLatin1String("download")) {
+        std::fprintf(stderr, "altavo-cli: --options goes with upload and download only.\n");
+        return CliExit::Usage;
+    }
+    if (name == QLatin1String("download") && commandArgs.optionsPath.isEmpty()) {
+        std::fprintf(stderr, "altavo-cli: download needs --options FILE.kvo.\n");
+        return CliExit::Usage;
+    }
+    if (commandArgs.yes && name != QLatin1String("clear-log")) {
+        std::fprintf(stderr, "altavo-cli: --yes goes with clear-log only.\n");
         return CliExit::Usage;
     }
 
@@ -127,5 +397,7 @@ int main(int argc, char **argv)
     CCliSession session;
     if (!session.Open(options))
         return CliExit::PortError;
-    return command->run(session);
+    const int status = command->run(session, commandArgs);
+    session.EndProgressLine();
+    return status;
 }

@@ -1,6 +1,7 @@
 // Request operations, transfers and reply handling of the instrument document.
 #include "InstrumentDoc.h"
 
+#include "OptionsFile.h"
 #include "SettingsCodec.h"
 #include "link/RecordTypes.h"
 #include "platform/Clock.h"
@@ -300,6 +301,21 @@ void CInstrumentDoc::ClearQueues()
 {
     m_link->ClearQueues();
     CloseAllProgress();
+}
+
+// ---- options file ----
+
+bool CInstrumentDoc::SaveOptions(const QString &path, QString *error)
+{
+    if (!COptionsFile::Save(*this, path, error))
+        return false;
+    m_optionsPath = path;
+    return true;
+}
+
+bool CInstrumentDoc::LoadOptions(const QString &path, QString *error, QStringList *warnings)
+{
+    return COptionsFile::Load(*this, path, error, warnings);
 }
 
 // ---- replies ----

@@ -125,6 +125,15 @@ public:
     // Drops everything queued and closes the progress windows.
     void ClearQueues();
 
+    // ---- options file (COptionsFile) ----
+    // False with *error naming the file when it cannot be written; the path
+    // is remembered when the save succeeds.
+    bool SaveOptions(const QString &path, QString *error = nullptr);
+    // False with *error when the file cannot be read, and nothing changes.
+    // *warnings lists values that could not be stored as the file gives them.
+    bool LoadOptions(const QString &path, QString *error = nullptr, QStringList *warnings = nullptr);
+    QString OptionsPath() const { return m_optionsPath; }
+
     // Views may clear these while handling 10002 and 10005 to take the
     // notice or the reconnection into their own hands.
     void ClearErrorFlag() { m_errorFlag = false; }
@@ -170,6 +179,7 @@ private:
     bool m_logClearing = false;
     int m_programMode = 0;
     QString m_title;
+    QString m_optionsPath;
 
     bool m_followTimeKeeper = false;
     bool m_followIdEntries = false;
