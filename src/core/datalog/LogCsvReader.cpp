@@ -1,0 +1,473 @@
+// Reading the data log's comma-separated file back into entries.
+#include "datalog/LogCsvReader.h"
+
+#include "datalog/LogCsv.h"
+#include "datalog/LogDecoder.h"
+#include "datalog/LogList.h"
+#include "datalog/LogText.h"
+
+#include <QFile>
+#include <QHash>
+#include <QStringList>
+#include <charconv>
+#include <cmath>
+
+namespace {
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// The leading number of a field, as atof reads it; `whole` tells whether
+// nothing but blanks followed it. Non-finite numbers read as 0.
+double Number(QByteArrayView field, bool *whole = nullptr)
+{
+    const char *p = field.data();
+    const char *end = p + field.size();
+    while (p < end && IsBlank(*p))
+        ++p;
+    if (p < end && *p == '+')
+        ++p;
+    double value = 0;
+    const auto result = std::from_chars(p, end, value, std::chars_format::general);
+    if (result.ec != std::errc() || !std::isfinite(value)) {
+        if (whole)
+            *whole = false;
+        return 0;
+    }
+    p = result.ptr;
+    while (p < end && IsBlank(*p))
+        ++p;
+    if (whole)
+        *whole = (p == end);
+    return value;
+}
+
+// The leading integer of a text, as atoi reads it, held within +-limit.
+qint64 Integer(QByteArrayView text, qint64 limit)
+{
+    qsizetype i = 0;
+    while (i < text.size() && IsBlank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    qint64 value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = qMin(value * 10 + (text[i] - '0'), limit);
+    return negative ? -value : value;
+}
+
+quint32 Word(double value)
+{
+    return quint32(std::round(qBound(0.0, value, 65535.0)));
+}
+
+QByteArrayView Field(const QList<QByteArray> &fields, int i)
+{
+    return i < fields.size() ? QByteArrayView(fields.at(i)) : QByteArrayView();
+}
+
+// A value that shows as `shown` after dividing by `divisor`, preferably a
+// whole count of the instrument's raw units.
+double RawFrom(QByteArrayView shown, double divisor, const std::function<QString(double)> &text)
+{
+    const double exact = Number(shown) * divisor;
+    const double rounded = std::round(exact);
+    return text(rounded) == QString::fromLatin1(shown) ? rounded : exact;
+}
+
+QString Rest(const QString &type, const QString &prefix)
+{
+    return type.mid(prefix.size()).left(16);
+}
+
+// "End of log - <n>% full": a plain prefix test would also take codes 5 and 6.
+bool ParsePercentFull(const QString &type, quint32 *percent)
+{
+    static const QString prefix = QStringLiteral("End of log - ");
+    static const QString suffix = QStringLiteral("% full");
+    if (!type.startsWith(prefix) || !type.endsWith(suffix))
+        return false;
+    const QString digits = type.mid(prefix.size(), type.size() - prefix.size() - suffix.size());
+    if (digits.isEmpty() || digits.size() > 5)
+        return false;
+    bool ok = false;
+    const uint value = digits.toUInt(&ok);
+    if (!ok || value > 65535 || digits.at(0) == QLatin1Char('+'))
+        return false;
+    *percent = value;
+    return true;
+}
+
+constexpr quint32 NamedUnits[] = {1, 2, 4, 8, 16, 32};
+} // namespace
+
+LogCsvReader::LogCsvReader(const QList<LogToxicGas> &table, int hcFullScale)
+    : m_table(table), m_hcFullScale(hcFullScale)
+{
+}
+
+// Up to `count` parts of a text split at `separator`; the last takes the rest.
+static QList<QByteArrayView> Parts(QByteArrayView text, char separator, int count)
+{
+    QList<QByteArrayView> parts;
+    for (qsizetype from = 0;;) {
+        const qsizetype at = text.indexOf(separator, from);
+        if (at < 0 || parts.size() + 1 == count) {
+            parts.append(text.sliced(from));
+            return parts;
+        }
+        parts.append(text.sliced(from, at - from));
+        from = at + 1;
+    }
+}
+
+QDateTime LogCsvReader::ParseTime(QByteArrayView date, QByteArrayView time)
+{
+    // Bounds that keep every sum below overflow and every date inside QDate's range.
+    constexpr qint64 limit = 1000000;
+    const QList<QByteArrayView> d = Parts(date, '/', 3);
+    const qint64 month = Integer(d.at(0), limit);
+    const qint64 day = d.size() > 1 ? Integer(d.at(1), limit) : 1;
+    qint64 year = d.size() > 2 ? Integer(d.at(2), limit) : 0;
+    year = (year == 99) ? 1999 : (year < 100 ? 2000 + year : year);
+    year = qBound(qint64(1), year, qint64(9999));
+
+    const QList<QByteArrayView> t = Parts(time, ':', 3);
+    qint64 seconds = Integer(t.at(0), limit) * 3600;
+    if (t.size() > 1)
+        seconds += Integer(t.at(1), limit) * 60;
+    if (t.size() > 2)
+        seconds += Integer(t.at(2), limit);
+
+    const QDate midnight = LogDecoder::NormalisedDate(int(year), int(month), int(day));
+    return QDateTime(midnight, QTime(0, 0), Qt::UTC).addSecs(seconds);
+}
+
+LogCsvReader::Result LogCsvReader::Load(const QString &path, const Progress &progress) const
+{
+    Result result;
+    QFile file(path);
+    const auto fail = [&](const QString &detail) {
+        result.error = QStringLiteral("Error reading ") + path;
+        result.detail = detail;
+        return result;
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+    if (file.size() > MaximumFileSize)
+        return fail(QStringLiteral("The file is larger than %1 MB.").arg(MaximumFileSize >> 20));
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    result = Parse(content, progress);
+    if (!result.Ok())
+        result.error = QStringLiteral("Error reading ") + path;
+    return result;
+}
+
+LogCsvReader::Result LogCsvReader::Parse(QByteArrayView content, const Progress &progress) const
+{
+    Result result;
+    const qint64 total = content.size();
+    qint64 reported = 0;
+    int lineNumber = 0;
+    bool haveHeading = false;
+
+    for (qsizetype from = 0; from < content.size();) {
+        qsizetype end = content.indexOf('\n', from);
+        const qsizetype next = end < 0 ? content.size() : end + 1;
+        if (end < 0)
+            end = content.size();
+        QByteArrayView line = content.sliced(from, end - from);
+        from = next;
+        ++lineNumber;
+        while (!line.isEmpty() && line.back() == '\r')
+            line.chop(1);
+
+        if (progress && total > 0 && (from - reported) * 50 > total) {
+            reported = from;
+            progress(from, total);
+        }
+        if (line.size() > MaximumLineLength) {
+            line.truncate(MaximumLineLength);
+            result.problems.append({lineNumber, QStringLiteral("The line is longer than %1 characters and was cut.").arg(MaximumLineLength)});
+        }
+
+        bool ok = true;
+        if (!haveHeading) {
+            haveHeading = true;
+            const QList<QByteArray> heading = LogCsv::Split(line, &ok);
+            if (!ok || heading.value(0) != "Type") {
+                result.problems.append({lineNumber, QStringLiteral("This is not a data log heading.")});
+            }
+            result.sensors = LogSensors::ForFile(m_table, QString::fromLatin1(heading.value(5)),
+                                                 QString::fromLatin1(heading.value(6)),
+                                                 m_hcFullScale);
+            continue;
+        }
+        if (line.isEmpty())
+            continue;
+        if (result.entries.size() >= MaximumRows) {
+            result.error = QStringLiteral("Error reading");
+            result.detail = QStringLiteral("Line %1: more than %2 rows.").arg(lineNumber).arg(MaximumRows);
+            return result;
+        }
+
+        const QList<QByteArray> fields = LogCsv::SplitRow(line, &ok);
+        if (!ok)
+            result.problems.append({lineNumber, QStringLiteral("A double quote is not closed.")});
+        QStringList rowProblems;
+        LogRecord entry = ParseRow(fields, result.sensors, &rowProblems);
+        if (fields.size() < 3) {
+            rowProblems.append(QStringLiteral("The row has no date and time."));
+            entry.time = result.entries.isEmpty() ? QDateTime() : result.entries.constLast().time;
+        }
+        for (const QString &text : std::as_const(rowProblems))
+            result.problems.append({lineNumber, text});
+        result.entries.append(entry);
+    }
+    if (!haveHeading)
+        result.problems.append({1, QStringLiteral("The file is empty.")});
+    if (progress)
+        progress(total, total);
+    return result;
+}
+
+LogRecord LogCsvReader::ParseRow(const QList<QByteArray> &fields, const LogSensors &sensors,
+                                 QStringList *problems) const
+{
+    LogRecord entry;
+    QString type = QString::fromLatin1(Field(fields, 0));
+    if (type.endsWith(LogText::TruncatedMarker)) {
+        entry.truncated = true;
+        type.chop(LogText::TruncatedMarker.size());
+    }
+    if (fields.size() >= 3)
+        entry.time = ParseTime(Field(fields, 1), Field(fields, 2));
+
+    const auto notNumber = [&](int column) {
+        problems->append(QStringLiteral("Column %1 is not a number.").arg(column + 1));
+    };
+    const auto number = [&](int column) {
+        bool whole = false;
+        const double value = Number(Field(fields, column), &whole);
+        if (!whole)
+            notNumber(column);
+        return value;
+    };
+    const auto has = [&](int column) { return !Field(fields, column).isEmpty(); };
+
+    static const QHash<QString, LogRecord::Kind> kinds{
+        {QStringLiteral("Recoverable Event"), LogRecord::RecoverableEvent},
+        {QStringLiteral("Config"), LogRecord::Config},
+        {QStringLiteral("Start of data log"), LogRecord::StartOfLog},
+        {QStringLiteral("End of data log"), LogRecord::EndOfLog},
+        {QStringLiteral("Illegal record"), LogRecord::Illegal},
+    };
+    if (const auto kind = kinds.constFind(type); kind != kinds.cend()) {
+        entry.kind = kind.value();
+        return entry;
+    }
+
+    if (type.startsWith(QLatin1String("Data"))) {
+        bool isData = type.size() == 4;
+        for (quint32 unit : NamedUnits) {
+            if (type == QLatin1String("Data") + LogText::UnitSuffix(unit)) {
+                entry.unitBit = unit;
+                isData = true;
+            }
+        }
+        if (isData) {
+            entry.kind = LogRecord::Data;
+            for (int column = LogList::HC; column <= LogList::Toxic2Twa; ++column) {
+                if (!has(column))
+                    continue;
+                const int slot = column - LogList::HC;
+                const int sensor = LogList::ToxicSensorOf(column);
+                const QByteArrayView field = Field(fields, column);
+                entry.flags |= LogRecord::PresentBit(slot);
+                if (field == "XXX") {
+                    entry.flags |= LogRecord::OverRangeBit(slot);
+                    entry.values[slot] = slot == LogRecord::HC ? LogRecord::HCOverRange
+                                         : slot == LogRecord::O2
+                                             ? LogRecord::OverRange9Bit * 0.1
+                                             : LogRecord::OverRange9Bit / sensors.ToxicDivisor(sensor);
+                    continue;
+                }
+                bool whole = false;
+                Number(field, &whole);
+                if (!whole)
+                    notNumber(column);
+                if (slot == LogRecord::HC) {
+                    const quint32 unit = entry.unitBit;
+                    entry.values[slot] = RawFrom(field, LogText::HCUnitScale(unit), [unit](double raw) {
+                        return LogText::HCValueText(raw, unit);
+                    });
+                } else if (slot == LogRecord::O2) {
+                    entry.values[slot] = RawFrom(field, 10.0, [](double raw) {
+                        return LogText::Fixed(raw * 0.1, 1);
+                    }) * 0.1;
+                } else {
+                    const double divisor = sensors.ToxicDivisor(sensor);
+                    const int decimals = sensors.ToxicDecimals(sensor);
+                    entry.values[slot] = RawFrom(field, divisor, [divisor, decimals](double raw) {
+                        return LogText::Fixed(raw / divisor, decimals);
+                    }) / divisor;
+                }
+            }
+            if (has(LogList::Battery)) {
+                entry.flags |= LogRecord::BatteryPresent;
+                entry.values[LogRecord::Battery] = number(LogList::Battery);
+            }
+            return entry;
+        }
+    }
+
+    entry.kind = LogRecord::Event;
+    const auto prefixed = [&](quint32 code, const char *prefix) {
+        if (!type.startsWith(QLatin1String(prefix)))
+            return false;
+        entry.code = code;
+        entry.text = Rest(type, QLatin1String(prefix));
+        return true;
+    };
+    const auto sensorValues = [&](quint32 code, quint32 unit) {
+        entry.code = code;
+        entry.unitBit = unit;
+        if (has(LogList::HC)) {
+            entry.param |= 0x01;
+            entry.values[0] = RawFrom(Field(fields, LogList::HC), LogText::HCUnitScale(unit),
+                                      [unit](double raw) { return LogText::HCValueText(raw, unit); });
+        }
+        if (has(LogList::O2)) {
+            entry.param |= 0x02;
+            entry.values[1] = RawFrom(Field(fields, LogList::O2), 10.0,
+                                      [](double raw) { return LogText::Fixed(raw / 10.0, 1); });
+        }
+        for (int sensor = 1; sensor <= 2; ++sensor) {
+            const int column = LogList::O2 + sensor;
+            if (!has(column))
+                continue;
+            entry.param |= 1u << (sensor + 1);
+            const double divisor = sensors.ToxicDivisor(sensor);
+            entry.values[sensor + 1] = RawFrom(Field(fields, column), divisor, [&](double raw) {
+                return LogText::ToxicValueText(raw / divisor, sensor, sensors);
+            });
+        }
+    };
+
+    // Codes in ascending order, the first that fits wins.
+    quint32 percent = 0;
+    if (ParsePercentFull(type, &percent)) {
+        entry.code = 4;
+        entry.param = percent;
+        return entry;
+    }
+    for (quint32 code = 0; code < 100; ++code) {
+        switch (code) {
+        case 7: if (prefixed(7, "Operator ")) return entry; continue;
+        case 8: if (prefixed(8, "Location ")) return entry; continue;
+        case 9: if (prefixed(9, "Instrument ")) return entry; continue;
+        case 26:
+            if (type.startsWith(QLatin1String("Battery gauge = "))) {
+                entry.code = 26;
+                entry.param = Word(double(Integer(type.mid(16).toLatin1(), 65535)));
+                return entry;
+            }
+            continue;
+        case 30:
+            if (type == QLatin1String("Bump test values")) {
+                // The text has no unit; a tenths number can only be %VOL or %LOW.
+                const bool tenths = Field(fields, LogList::HC).contains('.');
+                sensorValues(30, tenths ? 2 : 1);
+                return entry;
+            }
+            continue;
+        case 31: case 32: {
+            const QString base = code == 31 ? QStringLiteral("Before cal values")
+                                            : QStringLiteral("After cal values");
+            if (!type.startsWith(base))
+                continue;
+            if (type == base) {
+                sensorValues(code, 0);
+                return entry;
+            }
+            for (quint32 unit : NamedUnits) {
+                if (type == base + LogText::UnitSuffix(unit)) {
+                    sensorValues(code, unit);
+                    return entry;
+                }
+            }
+            continue;
+        }
+        case 67: if (prefixed(67, "HC gas is ")) return entry; continue;
+        default:
+            break;
+        }
+        LogRecord probe;
+        probe.kind = LogRecord::Event;
+        probe.code = code;
+        const QString text = LogText::EventText(probe);
+        if (text.isEmpty() || text != type || code == 4)
+            continue;
+        entry.code = code;
+        if (code == 29) {
+            for (int s = 0; s < 4; ++s) {
+                if (Field(fields, LogList::HC + s) == "On")
+                    entry.param |= 1u << s;
+            }
+        } else if (code == 33) {
+            for (int s = 0; s < 4; ++s) {
+                const QByteArrayView result = Field(fields, LogList::HC + s);
+                if (result == "Pass")
+                    entry.param |= 1u << s;
+                else if (result == "Fail")
+                    entry.param |= (1u << s) | (1u << (8 + s));
+                else if (result == "Weak")
+                    entry.param |= (1u << s) | (1u << (12 + s));
+            }
+        } else if (code == 63) {
+            // Shown with a decimal point only when the range counts in tenths.
+            const QByteArrayView shown = Field(fields, LogList::HC);
+            entry.param = Word(number(LogList::HC) * (shown.contains('.') ? 10.0 : 1.0));
+        } else if (code == 79 || code == 80) {
+            entry.param = Word(number(LogList::O2) * 10.0);
+        }
+        return entry;
+    }
+
+    // Toxic events: "<gas name><suffix>", the name being one of the heading's.
+    for (int n = 1; n <= 16; ++n) {
+        const QString suffix = LogText::ToxicEventSuffix(n);
+        if (suffix.isEmpty() || !type.endsWith(suffix) || type.size() - suffix.size() > 16)
+            continue;
+        const QString name = type.left(type.size() - suffix.size());
+        int sensor = 1;
+        if (n == 13 && !has(LogList::Toxic1) && has(LogList::Toxic2))
+            sensor = 2;
+        else if (n != 13 || !has(LogList::Toxic1)) {
+            if (name != sensors.ToxicName(1)
+                && (name == sensors.ToxicName(2)
+                    || (name.trimmed() != sensors.ToxicName(1).trimmed()
+                        && name.trimmed() == sensors.ToxicName(2).trimmed())))
+                sensor = 2;
+        }
+        entry.code = quint32(sensor == 1 ? 100 + n : 120 + n);
+        entry.text = name;
+        if (n == 13) {
+            const int column = sensor == 1 ? LogList::Toxic1 : LogList::Toxic2;
+            entry.param = Word(number(column) * sensors.ToxicDivisor(sensor));
+        }
+        return entry;
+    }
+
+    if (type.isEmpty()) {
+        entry.code = 12;
+    } else {
+        entry.code = 255;
+        problems->append(QStringLiteral("The type text is not known."));
+    }
+    return entry;
+}
