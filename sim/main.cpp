@@ -1,8 +1,135 @@
 // altavo-sim: the simulated instrument on a pseudo-terminal or a loopback gateway.
+#include "Simulator.h"
+
+#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnSignal(int)
+{
+    g_stop = 1;
+}
+
+int Fail(const QString &message)
+{
+    std::fprintf(stderr, "altavo-sim: %s\n", qPrintable(message));
+    return 1;
+}
+
+void Print(const QString &line)
+{
+    // Scripts wait for these lines, so they go out at once.
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+bool ParseNumber(const QCommandLineParser &parser, const QString &name, qint64 low, qint64 high, qint64 &value)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    value = parser.value(name).toLongLong(&ok);
+    return ok && value >= low && value <= high;
+}
+
+bool ParseChance(const QCommandLineParser &parser, const QString &name, double &value)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    value = parser.value(name).toDouble(&ok);
+    return ok && value >= 0.0 && value <= 1.0;
+}
+} // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    return 0;
+    QCoreApplication::setApplicationName(QStringLiteral("altavo-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated multi-gas detector for Altavo View. Serves a pseudo-terminal (the default) and/or a "
+        "network gateway on 127.0.0.1, and prints \"pty: PATH\" and \"gateway: 127.0.0.1 tcp N udp M\" "
+        "when ready. Runs until interrupted."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("pty"), QStringLiteral("Serve a pseudo-terminal (default when --gateway is not given).")},
+        {QStringLiteral("gateway"), QStringLiteral("Serve the network gateway on 127.0.0.1.")},
+        {QStringLiteral("tcp-port"), QStringLiteral("TCP port of the gateway query (0: any free port)."), QStringLiteral("N"), QStringLiteral("0")},
+        {QStringLiteral("udp-port"), QStringLiteral("UDP port of the gateway datagrams (0: any free port)."), QStringLiteral("N"), QStringLiteral("0")},
+        {QStringLiteral("baud"), QStringLiteral("Pace characters as a line at N baud, 8N1 (0: no pacing)."), QStringLiteral("N"), QStringLiteral("0")},
+        {QStringLiteral("drop"), QStringLiteral("Chance 0..1 that a request goes unanswered."), QStringLiteral("P"), QStringLiteral("0")},
+        {QStringLiteral("garble"), QStringLiteral("Chance 0..1 that a reply has one character garbled."), QStringLiteral("P"), QStringLiteral("0")},
+        {QStringLiteral("latency"), QStringLiteral("Delay before each reply, in milliseconds."), QStringLiteral("MS"), QStringLiteral("0")},
+        {QStringLiteral("seed"), QStringLiteral("Seed of the faults and the sensor readings."), QStringLiteral("S"), QStringLiteral("1")},
+        {QStringLiteral("trace"), QStringLiteral("Print every request and reply on standard error.")},
+    });
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        return Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
+
+    SimOptions options;
+    qint64 tcpPort = 0, udpPort = 0, baud = 0, latency = 0, seed = 1;
+    if (!ParseNumber(parser, QStringLiteral("tcp-port"), 0, 65535, tcpPort))
+        return Fail(QStringLiteral("--tcp-port takes a port number 0..65535"));
+    if (!ParseNumber(parser, QStringLiteral("udp-port"), 0, 65535, udpPort))
+        return Fail(QStringLiteral("--udp-port takes a port number 0..65535"));
+    if (!ParseNumber(parser, QStringLiteral("baud"), 0, 10000000, baud))
+        return Fail(QStringLiteral("--baud takes a rate 0..10000000"));
+    if (!ParseNumber(parser, QStringLiteral("latency"), 0, 60000, latency))
+        return Fail(QStringLiteral("--latency takes milliseconds 0..60000"));
+    if (!ParseNumber(parser, QStringLiteral("seed"), 0, 0xFFFFFFFFll, seed))
+        return Fail(QStringLiteral("--seed takes a number 0..4294967295"));
+    if (!ParseChance(parser, QStringLiteral("drop"), options.dropProbability))
+        return Fail(QStringLiteral("--drop takes a probability 0..1"));
+    if (!ParseChance(parser, QStringLiteral("garble"), options.garbleProbability))
+        return Fail(QStringLiteral("--garble takes a probability 0..1"));
+    options.baud = int(baud);
+    options.latencyMs = int(latency);
+    options.seed = quint32(seed);
+
+    const bool gateway = parser.isSet(QStringLiteral("gateway"));
+    const bool pty = parser.isSet(QStringLiteral("pty")) || !gateway;
+
+    CSimulator simulator(options);
+    if (parser.isSet(QStringLiteral("trace"))) {
+        QObject::connect(&simulator, &CSimulator::RequestServed, [](const QByteArray &request, const QByteArray &reply) {
+            std::fprintf(stderr, "-> %s\n<- %s\n", request.constData(),
+                         reply.isEmpty() ? "(dropped)" : reply.toPercentEncoding(":#$%*!?|").constData());
+        });
+    }
+
+    if (pty) {
+        QString error;
+        const QString path = simulator.OpenPty(&error);
+        if (path.isEmpty())
+            return Fail(error);
+        Print(QStringLiteral("pty: %1").arg(path));
+    }
+    if (gateway) {
+        QString error;
+        if (!simulator.StartGateway(&error, quint16(tcpPort), quint16(udpPort)))
+            return Fail(error);
+        Print(QStringLiteral("gateway: 127.0.0.1 tcp %1 udp %2").arg(simulator.GatewayTcpPort()).arg(simulator.GatewayUdpPort()));
+    }
+
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    QTimer stopCheck;
+    QObject::connect(&stopCheck, &QTimer::timeout, &app, [] {
+        if (g_stop)
+            QCoreApplication::quit();
+    });
+    stopCheck.start(100);
+    const int status = app.exec();
+    simulator.ClosePty();
+    simulator.StopGateway();
+    return status;
 }

@@ -1,0 +1,157 @@
+// A paced serial line in front of the simulated instrument.
+#include "SimLine.h"
+
+#include "Simulator.h"
+
+#include <limits>
+
+CSimLine::CSimLine(CSimulator &simulator, Writer write, QObject *parent)
+    : QObject(parent), m_sim(simulator), m_write(std::move(write))
+{
+    m_clock.start();
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &CSimLine::Pump);
+}
+
+qint64 CSimLine::CharacterNs() const
+{
+    // Start bit, eight data bits, stop bit.
+    const int baud = m_sim.Options().baud;
+    return baud > 0 ? qint64(10) * 1000000000 / baud : 0;
+}
+
+void CSimLine::Receive(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    m_sim.CountReceived(bytes.size());
+    if (CharacterNs() == 0 && m_in.empty()) {
+        Process(bytes, Now());
+        return;
+    }
+    // What a line at this rate cannot take in is lost, as in a UART overrun.
+    const qsizetype room = MaxQueuedInput - m_inBytes;
+    if (room <= 0)
+        return;
+    m_in.push_back(Chunk{bytes.left(room), Now()});
+    m_inBytes += m_in.back().bytes.size();
+    Pump();
+}
+
+void CSimLine::SendUnasked(const QByteArray &bytes)
+{
+    Queue(bytes, Now());
+}
+
+void CSimLine::Reset()
+{
+    m_in.clear();
+    m_out.clear();
+    m_inBytes = 0;
+    m_outBytes = 0;
+    m_receiver.Clear();
+    m_timer.stop();
+}
+
+void CSimLine::Process(const QByteArray &chars, qint64 at)
+{
+    const qint64 latency = qint64(qMax(0, m_sim.Options().latencyMs)) * 1000000;
+    for (const QByteArray &request : m_receiver.Feed(chars)) {
+        const QByteArray reply = m_sim.Serve(request);
+        if (!reply.isEmpty())
+            Queue(reply, at + latency);
+    }
+}
+
+void CSimLine::Queue(const QByteArray &reply, qint64 due)
+{
+    if (reply.isEmpty())
+        return;
+    if (CharacterNs() == 0 && m_out.empty() && due <= Now()) {
+        m_sim.CountSent(reply.size());
+        m_write(reply);
+        return;
+    }
+    if (m_outBytes + reply.size() > MaxQueuedOutput)
+        return;
+    m_out.push_back(Chunk{reply, due});
+    m_outBytes += reply.size();
+    Schedule();
+}
+
+void CSimLine::Pump()
+{
+    const qint64 ns = CharacterNs();
+    // Inbound: hand over the characters whose stop bit has passed.
+    while (!m_in.empty()) {
+        const qint64 now = Now();
+        Chunk &c = m_in.front();
+        qsizetype arrived = c.bytes.size();
+        if (ns > 0) {
+            if (c.start < 0) {
+                c.start = qMax(c.due, m_inFree);
+                m_inFree = c.start + c.bytes.size() * ns;
+            }
+            arrived = now < c.start ? 0 : qMin<qsizetype>(c.bytes.size(), (now - c.start) / ns);
+        }
+        if (arrived <= c.done)
+            break;
+        const QByteArray part = c.bytes.mid(c.done, arrived - c.done);
+        c.done = arrived;
+        if (c.done == c.bytes.size()) {
+            m_inBytes -= c.bytes.size();
+            m_in.pop_front();
+        }
+        Process(part, now);
+    }
+    // Outbound: the same for replies once the instrument has begun to send them.
+    while (!m_out.empty()) {
+        const qint64 now = Now();
+        Chunk &c = m_out.front();
+        if (c.due > now)
+            break;
+        qsizetype sent = c.bytes.size();
+        if (ns > 0) {
+            if (c.start < 0) {
+                c.start = qMax(c.due, m_outFree);
+                m_outFree = c.start + c.bytes.size() * ns;
+            }
+            sent = now < c.start ? 0 : qMin<qsizetype>(c.bytes.size(), (now - c.start) / ns);
+        }
+        if (sent <= c.done)
+            break;
+        const QByteArray part = c.bytes.mid(c.done, sent - c.done);
+        c.done = sent;
+        if (c.done == c.bytes.size()) {
+            m_outBytes -= c.bytes.size();
+            m_out.pop_front();
+        }
+        m_sim.CountSent(part.size());
+        m_write(part);
+    }
+    Schedule();
+}
+
+void CSimLine::Schedule()
+{
+    const qint64 ns = CharacterNs();
+    const qint64 now = Now();
+    qint64 next = std::numeric_limits<qint64>::max();
+    auto nextCharacter = [&](const Chunk &c, qint64 lineFree) {
+        if (ns == 0)
+            return c.due;
+        const qint64 start = c.start >= 0 ? c.start : qMax(c.due, lineFree);
+        return start + (c.done + 1) * ns;
+    };
+    if (!m_in.empty())
+        next = qMin(next, nextCharacter(m_in.front(), m_inFree));
+    if (!m_out.empty())
+        next = qMin(next, nextCharacter(m_out.front(), m_outFree));
+    if (next == std::numeric_limits<qint64>::max()) {
+        m_timer.stop();
+        return;
+    }
+    const qint64 waitMs = next <= now ? 0 : (next - now + 999999) / 1000000;
+    m_timer.start(int(qMin<qint64>(waitMs, 60000)));
+}

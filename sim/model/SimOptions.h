@@ -1,0 +1,36 @@
+// How the simulator behaves on the line: pacing, faults and the seed that
+// makes both repeatable.
+#pragma once
+
+#include <QDateTime>
+#include <QtGlobal>
+#include <functional>
+
+struct SimOptions
+{
+    // 0: characters pass at once; N: paced at N / 10 characters a second in
+    // each direction, as an 8N1 line at N baud carries them.
+    int baud = 0;
+    // Chance that a request is lost: the instrument sends nothing back.
+    double dropProbability = 0.0;
+    // Chance that one character of a reply arrives with a bit flipped.
+    double garbleProbability = 0.0;
+    // Time the instrument takes before it starts to answer.
+    int latencyMs = 0;
+    // Seeds the fault generator and the sensors' wandering.
+    quint32 seed = 1;
+    // Where the instrument's time comes from; the system clock when empty.
+    std::function<QDateTime()> now;
+};
+
+// What has gone through the simulator, for tests and benchmarks.
+struct SimCounters
+{
+    quint64 requests = 0;           // requests cut out and given to the instrument
+    quint64 dropped = 0;            // of those, left unanswered on purpose
+    quint64 garbled = 0;            // replies sent with a flipped bit
+    quint64 charactersReceived = 0; // from the program, all front ends
+    quint64 charactersSent = 0;     // to the program, all front ends
+    quint64 datagramsReceived = 0;
+    quint64 datagramsSent = 0;
+};
