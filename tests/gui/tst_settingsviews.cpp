@@ -125,6 +125,8 @@ private slots:
     void advancedShowsInstrument();
     void advancedStoresEdits_data();
     void advancedStoresEdits();
+    void untouchedFormKeepsSettings_data();
+    void untouchedFormKeepsSettings();
     void alarmTextSnapsToList_data();
     void alarmTextSnapsToList();
     void alarmListsNeverCross();
@@ -262,8 +264,6 @@ void TestSettingsViews::advancedStoresEdits()
     Bench b;
     auto view = b.Open<CAdvancedFeatures>();
     QVERIFY(b.Upload());
-    const QByteArray before = b.Instrument().TimeKeeper();
-
     using R = CAdvancedFeatures;
     const QStringList rows{"HC", "O2", "Toxic 1", "Toxic 2"};
     const QString which = control.section(QLatin1Char(' '), 1);
@@ -324,15 +324,37 @@ void TestSettingsViews::advancedStoresEdits()
     QVERIFY(read.contains(field));
     QCOMPARE(read[field](), expected);
 
-    // Nothing else moved: an upload and a download of an untouched form give
-    // back what came (the clock runs on, so only the settings bytes count).
-    Bench untouched;
-    auto other = untouched.Open<CAdvancedFeatures>();
-    QVERIFY(untouched.Upload());
-    const QByteArray fresh = untouched.Instrument().TimeKeeper();
-    QVERIFY(untouched.Download());
-    QCOMPARE(untouched.Instrument().TimeKeeper().mid(8), fresh.mid(8));
-    Q_UNUSED(before);
+}
+
+void TestSettingsViews::untouchedFormKeepsSettings_data()
+{
+    QTest::addColumn<bool>("hcOnRangeTwoUnfitted");
+    QTest::newRow("factory settings") << false;
+    // A second HC choice selected by the range index must not switch a
+    // removed sensor back on.
+    QTest::newRow("HC removed, range 2") << true;
+}
+
+void TestSettingsViews::untouchedFormKeepsSettings()
+{
+    QFETCH(bool, hcOnRangeTwoUnfitted);
+    Bench b;
+    if (hcOnRangeTwoUnfitted) {
+        b.Instrument().SetWord(0xC020, quint16(b.Instrument().Word(0xC020) & ~4));
+        b.Instrument().UpdateConfigurationChecksum();
+        b.Instrument().SetTimeKeeper(22, QByteArray(1, char((b.Instrument().TimeKeeperByte(22) & ~0x30) | 0x20)));
+        b.Instrument().SetTimeKeeper(61, QByteArray(1, char(b.Instrument().TimeKeeperByte(61) & ~1)));
+    }
+    auto advanced = b.Open<CAdvancedFeatures>();
+    auto datalog = b.Open<CDatalogFeatures>();
+    auto live = b.Open<CDisplayMode>();
+    QVERIFY(b.Upload());
+    if (hcOnRangeTwoUnfitted)
+        QCOMPARE(advanced->SensorSelect(CAdvancedFeatures::RowHC)->currentText(), QStringLiteral("OFF"));
+    const QByteArray fresh = b.Instrument().TimeKeeper();
+    QVERIFY(b.Download());
+    // The clock runs on; the settings bytes come back as they went.
+    QCOMPARE(b.Instrument().TimeKeeper().mid(8), fresh.mid(8));
 }
 
 void TestSettingsViews::alarmTextSnapsToList_data()
