@@ -4,6 +4,8 @@
 #include "SimInstrument.h"
 #include "SimReceiver.h"
 #include "Simulator.h"
+#include "datalog/LogDecoder.h"
+#include "datalog/LogSession.h"
 #include "link/InstrumentLink.h"
 #include "link/LinkRecord.h"
 #include "link/RecordTypes.h"
@@ -76,6 +78,7 @@ private slots:
     void clock_data();
     void clock();
     void logCommands();
+    void demoLogDecodes();
     void liveReadingsStayPlausible();
     void receiver_data();
     void receiver();
@@ -381,6 +384,35 @@ void TestSimModel::logCommands()
     QCOMPARE(quint8(status[6]), quint8(0));
     QCOMPARE(sim.Handle("Z"), QByteArray("Z"));
     QCOMPARE(sim.Handle("!"), QByteArray(":00000001FF"));
+}
+
+void TestSimModel::demoLogDecodes()
+{
+    // Across midnight too, the log the instrument holds reads back as two
+    // sessions in time order through the program's own decoder.
+    FixedTime time;
+    time.now = QDateTime(QDate(2026, 3, 18), QTime(1, 30, 0));
+    CSimInstrument sim(time.Source());
+    const QByteArray status = Decode(sim.Handle(Rec(ReadLogStatus, 0))).data;
+    LogDecoder decoder;
+    decoder.SetRunningDate(QDate(2000 + LogDecoder::Bcd(quint8(status[0])), LogDecoder::Bcd(quint8(status[1])),
+                                 LogDecoder::Bcd(quint8(status[2]))));
+    QList<LogRecord> entries;
+    for (const QByteArray &r : sim.Log().Records())
+        decoder.Decode(r, entries);
+    QDateTime previous;
+    for (const LogRecord &e : entries) {
+        QVERIFY(e.kind == LogRecord::Data || e.kind == LogRecord::Event);
+        QVERIFY(!e.truncated);
+        QVERIFY(!previous.isValid() || e.time >= previous);
+        QVERIFY(e.time <= time.now);
+        previous = e.time;
+    }
+    const QList<LogSession> sessions = LogSession::Find(entries);
+    QCOMPARE(sessions.size(), 2);
+    QCOMPARE(sessions[0].dataCount, 20);
+    QCOMPARE(sessions[1].operatorText.trimmed(), QString::fromLatin1(sim.IdEntry(65)).trimmed());
+    QCOMPARE(sessions[1].location.trimmed(), QString::fromLatin1(sim.IdEntry(2)).trimmed());
 }
 
 void TestSimModel::liveReadingsStayPlausible()
