@@ -50,6 +50,10 @@ bool ParseChance(const QCommandLineParser &parser, const QString &name, double &
 
 int main(int argc, char **argv)
 {
+    // Installed first: a script may stop the simulator as soon as it has
+    // read the line it waited for.
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("altavo-sim"));
 
@@ -120,8 +124,6 @@ int main(int argc, char **argv)
         Print(QStringLiteral("gateway: 127.0.0.1 tcp %1 udp %2").arg(simulator.GatewayTcpPort()).arg(simulator.GatewayUdpPort()));
     }
 
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
     QTimer stopCheck;
     QObject::connect(&stopCheck, &QTimer::timeout, &app, [] {
         if (g_stop)
