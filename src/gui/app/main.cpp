@@ -1,8 +1,21 @@
 // altavo-view: the windowed service program.
+#include "app/AltavoApp.h"
+
 #include <QApplication>
+
+namespace {
+constexpr char Version[] = "0.1.0";
+}
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setOrganizationName(QStringLiteral("Veltrion Norvane"));
+    QApplication::setApplicationName(QStringLiteral("Altavo View"));
+    QApplication::setApplicationVersion(QString::fromLatin1(Version));
+
+    CAltavoApp altavo;
+    if (!altavo.Start(app.arguments().mid(1)))
+        return 0;
+    return app.exec();
 }

@@ -1,0 +1,167 @@
+// A child window of the main frame showing one view.
+#include "InstrumentFrame.h"
+
+#include "Placement.h"
+#include "views/InstrumentView.h"
+
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QScrollArea>
+#include <QTimer>
+
+CInstrumentFrame::CInstrumentFrame(CInstrumentView *view, QWidget *parent)
+    : QMdiSubWindow(parent), m_view(view)
+{
+    m_scroll = new QScrollArea;
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setWidget(view);
+    m_content = m_scroll;
+    setWidget(m_scroll);
+    setWindowTitle(view->Title());
+    Init();
+}
+
+CInstrumentFrame::CInstrumentFrame(QWidget *content, const QString &caption, const QSize &defaultSize, QWidget *parent)
+    : QMdiSubWindow(parent), m_content(content), m_defaultSize(defaultSize)
+{
+    setWidget(content);
+    setWindowTitle(caption);
+    Init();
+}
+
+void CInstrumentFrame::Init()
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setOption(QMdiSubWindow::RubberBandResize, false);
+}
+
+bool CInstrumentFrame::MaximiseFitsForm() const
+{
+    return m_view && m_view->MaximiseFitsForm();
+}
+
+QSize CInstrumentFrame::FormSize() const
+{
+    if (!m_view)
+        return m_defaultSize;
+    QSize size = m_view->FormSize().expandedTo(m_view->minimumSizeHint());
+    return size.isValid() ? size : m_view->sizeHint();
+}
+
+QRect CInstrumentFrame::NormalRect() const
+{
+    if (isMinimized() || isMaximized())
+        return m_normal.isValid() ? m_normal : QRect(pos(), sizeHint());
+    return geometry();
+}
+
+void CInstrumentFrame::TrackNormal()
+{
+    if (!isMinimized() && !isMaximized() && isVisible())
+        m_normal = geometry();
+}
+
+void CInstrumentFrame::ShowAtPlacement()
+{
+    CPlacement placement;
+    if (CPlacement::Read(windowTitle(), &placement)) {
+        setGeometry(placement.normal);
+        m_normal = placement.normal;
+        switch (placement.showCmd) {
+        case CPlacement::Maximised:
+            if (MaximiseFitsForm()) {
+                show();
+                FitToForm();
+            } else {
+                showMaximized();
+            }
+            break;
+        case CPlacement::Minimised:
+            showMinimized();
+            break;
+        default:
+            show();
+            break;
+        }
+        return;
+    }
+    if (m_view && m_view->MaximiseWithoutPlacement()) {
+        showMaximized();
+        return;
+    }
+    show();
+    FitToForm();
+}
+
+void CInstrumentFrame::FitToForm()
+{
+    if (isMinimized() || isMaximized())
+        showNormal();
+    ensurePolished();
+    const QMargins frame = contentsMargins();
+    QSize size = FormSize() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    // A form larger than the client area scrolls inside a window that still
+    // fits, so its title bar and edges stay within reach.
+    if (QMdiArea *area = mdiArea())
+        size = size.boundedTo(area->viewport()->size());
+    m_fitting = true;
+    resize(size);
+    m_fitting = false;
+    TrackNormal();
+}
+
+void CInstrumentFrame::Place(bool left, bool top)
+{
+    if (isMinimized() || isMaximized())
+        showNormal();
+    QMdiArea *area = mdiArea();
+    if (!area)
+        return;
+    const QSize client = area->viewport()->size();
+    // A window taller or wider than the client area keeps its title bar and
+    // left edge inside it rather than going off the top or left.
+    const int x = left ? 0 : qMax(0, client.width() - width());
+    const int y = top ? 0 : qMax(0, client.height() - height());
+    move(x, y);
+    TrackNormal();
+}
+
+void CInstrumentFrame::SavePlacement() const
+{
+    CPlacement placement;
+    placement.showCmd = isMinimized() ? CPlacement::Minimised : isMaximized() ? CPlacement::Maximised : CPlacement::Normal;
+    placement.normal = NormalRect();
+    CPlacement::Write(windowTitle(), placement);
+}
+
+void CInstrumentFrame::closeEvent(QCloseEvent *event)
+{
+    SavePlacement();
+    // The next active window would otherwise inherit the maximised state.
+    if (isMaximized())
+        showNormal();
+    QMdiSubWindow::closeEvent(event);
+}
+
+void CInstrumentFrame::changeEvent(QEvent *event)
+{
+    QMdiSubWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMaximized() && MaximiseFitsForm())
+        QTimer::singleShot(0, this, [this] {
+            if (isMaximized())
+                FitToForm();
+        });
+}
+
+void CInstrumentFrame::moveEvent(QMoveEvent *event)
+{
+    QMdiSubWindow::moveEvent(event);
+    TrackNormal();
+}
+
+void CInstrumentFrame::resizeEvent(QResizeEvent *event)
+{
+    QMdiSubWindow::resizeEvent(event);
+    TrackNormal();
+}
