@@ -11,6 +11,8 @@
 #include "app/HelpFileViewer.h"
 #include "app/InstrumentFrame.h"
 #include "app/MainFrame.h"
+#include "app/NoticeDialog.h"
+#include "app/ProgressDialog.h"
 #include "app/Placement.h"
 #include "app/RtfReader.h"
 #include "app/SplashWindow.h"
@@ -23,6 +25,10 @@
 #include <QDir>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QPrinter>
 #include <QPushButton>
 #include <QSettings>
@@ -121,6 +127,10 @@ private slots:
     void downloadIsCheckedAfterwards_data();
     void downloadIsCheckedAfterwards();
     void splashGoesOnKeyPress();
+    void newInstrumentModeHidesMenusAndBars();
+    void damagedToolbarLayoutResetsViews();
+    void menusFollowChildWindows();
+    void documentWindowsFollowTheDocument();
     void rtfReader_data();
     void rtfReader();
     void rtfFormats();
@@ -463,6 +473,120 @@ void TestShell::splashGoesOnKeyPress()
     Shot(m_app->Splash(), QStringLiteral("shell-splash.png"));
     QTest::keyClick(frame, Qt::Key_Shift);
     QTRY_VERIFY(!m_app->Splash());
+}
+
+void TestShell::newInstrumentModeHidesMenusAndBars()
+{
+    CMainFrame *frame = Start({"--simulate", "-NEW"});
+    QVERIFY(frame);
+    QVERIFY(frame->IsNewInstrumentMode());
+    m_app->RunIdle();
+    QVERIFY(!frame->menuBar()->isVisible());
+    QVERIFY(!frame->StandardBar()->isVisible());
+    QVERIFY(!frame->TransferBar()->isVisible());
+    QVERIFY(!frame->EngineeringBar()->isVisible());
+    // Production mode leaves the stored toolbar layout alone.
+    Stop();
+    QVERIFY(CPreferences::GetString(Main, QString::fromLatin1(Pref::BarState)).isEmpty());
+}
+
+void TestShell::damagedToolbarLayoutResetsViews()
+{
+    CPreferences::SetString(Main, QString::fromLatin1(Pref::BarState), "not a layout");
+    CPreferences::SetInt(Main, QString::fromLatin1(Pref::NumberOfWindows), 1);
+    CPreferences::SetString(Main, Pref::WindowKey(0), "Sensors");
+    QString said;
+    ModalScript script({[&said](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        said = box->text();
+        box->accept();
+    }});
+    CMainFrame *frame = Start();
+    QVERIFY(frame);
+    QCOMPARE(said, QString("Error loading toolbars"));
+    // Reset Views, then the stored list on top of it.
+    QCOMPARE(TitleSet(*frame), QSet<QString>({"Display Mode", "Datalog Features", "Advanced Features", "Sensors"}));
+    QVERIFY(frame->TransferBar()->isVisible());
+}
+
+void TestShell::menusFollowChildWindows()
+{
+    CPreferences::SetInt(Main, QString::fromLatin1(Pref::NumberOfWindows), 0);
+    CMainFrame *frame = Start();
+    QVERIFY(frame);
+    QVERIFY(frame->ChildFrames().isEmpty());
+    auto menus = [frame] {
+        QStringList titles;
+        for (QAction *a : frame->menuBar()->actions()) {
+            if (a->isVisible())
+                titles << a->text();
+        }
+        return titles;
+    };
+    auto viewEntries = [frame] {
+        QStringList texts;
+        for (QAction *a : frame->menuBar()->actions()) {
+            if (a->text() == "&View") {
+                for (QAction *e : a->menu()->actions())
+                    texts << e->text();
+            }
+        }
+        return texts;
+    };
+    QCOMPARE(menus(), QStringList({"&File", "&View", "&Transfer", "&Options", "&Help"}));
+    QVERIFY(viewEntries().contains("L&oad Views"));
+    QVERIFY(!frame->Action(CommandId::WindowClose)->isEnabled());
+
+    QVERIFY(frame->OpenView("Sensors"));
+    QCOMPARE(menus(), QStringList({"&File", "&Edit", "&View", "&Transfer", "&Options", "&Window", "&Help"}));
+    QVERIFY(!viewEntries().contains("L&oad Views"));
+    QVERIFY(!viewEntries().last().isEmpty()); // no separator left at the end
+    QVERIFY(frame->Action(CommandId::Sensors)->isChecked());
+
+    frame->OnCommand(CommandId::WindowCloseAll);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(menus(), QStringList({"&File", "&View", "&Transfer", "&Options", "&Help"}));
+    QVERIFY(!frame->Action(CommandId::Sensors)->isChecked());
+}
+
+void TestShell::documentWindowsFollowTheDocument()
+{
+    CMainFrame *frame = Start();
+    QVERIFY(frame);
+    QTRY_VERIFY_WITH_TIMEOUT(!frame->Document().TransferProgress().IsOpen() && frame->Document().Link().IsIdle(), 20000);
+
+    CTransferProgress &clearing = frame->Document().ClearProgress();
+    clearing.Show("Clearing Log", 84);
+    clearing.MarkStep(0);
+    QProgressBar *bar = nullptr;
+    for (auto *dialog : frame->findChildren<CProgressDialog *>()) {
+        if (dialog->isVisible())
+            bar = dialog->Bar();
+    }
+    QVERIFY(bar);
+    QCOMPARE(bar->window()->windowTitle(), QString("Clearing Log"));
+    QCOMPARE(bar->maximum(), 84);
+    QCOMPARE(bar->value(), 1);
+    QCOMPARE(frame->cursor().shape(), Qt::WaitCursor);
+    // Cancel closes the window and the model with it.
+    static_cast<QDialog *>(bar->window())->reject();
+    QVERIFY(!clearing.IsOpen());
+    QCOMPARE(frame->cursor().shape(), Qt::ArrowCursor);
+
+    CNoticeWindow &notice = frame->Document().Notice();
+    notice.ShowNotice("Communications Error", "Check connections", CNoticeWindow::IdCancel);
+    auto *dialog = frame->findChild<CNoticeDialog *>();
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), QString("Communications Error"));
+    QCOMPARE(dialog->Text()->text(), QString("Check connections"));
+    QCOMPARE(dialog->Button()->text(), QString("Cancel"));
+    dialog->Button()->click();
+    QVERIFY(!notice.IsOpen());
+    QVERIFY(!dialog->isVisible());
+
+    emit frame->Document().StatusLine("Erasing sector at c000");
+    QCOMPARE(frame->statusBar()->currentMessage(), QString("Erasing sector at c000"));
 }
 
 void TestShell::rtfReader_data()
