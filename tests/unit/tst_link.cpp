@@ -89,6 +89,7 @@ private slots:
     void timedOutRequestsGoBeforeOwnersPriorityRequest();
     void gatewayQueryAndDatagrams();
     void gatewayWithoutBracketGivesPortZero();
+    void requestBeforeGatewayAnswerGoesOutOnAnswer();
 };
 
 void TestLink::wireText_data()
@@ -506,6 +507,22 @@ void TestLink::gatewayWithoutBracketGivesPortZero()
     link.OpenGateway(QStringLiteral("127.0.0.1"), gw.tcp.serverPort());
     QVERIFY(answered.wait(5000));
     QCOMPARE(link.GatewayPort(), 0);
+}
+
+void TestLink::requestBeforeGatewayAnswerGoesOutOnAnswer()
+{
+    // Asked before the gateway said where to send: the request goes out as
+    // soon as the answer is in, not a whole reply period later.
+    Gateway gw;
+    CManualClock clock;
+    CInstrumentLink link(clock);
+    Sink sink;
+    link.SetOwner(&sink);
+    link.SetReplyPeriods(60000, 60000);
+    link.OpenGateway(QStringLiteral("127.0.0.1"), gw.tcp.serverPort());
+    link.QueueRequest(RecordType::ReadPort, 0);
+    QTRY_COMPARE(gw.received.size(), 1);
+    QCOMPARE(gw.received[0], LinkRecord::Format(RecordType::ReadPort, 0, {}));
 }
 
 QTEST_GUILESS_MAIN(TestLink)

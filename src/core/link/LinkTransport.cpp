@@ -185,10 +185,12 @@ int CLinkTransport::SendRecord(int type, quint32 address, const QByteArray &data
         if (flush) {
             while (m_socket->hasPendingDatagrams())
                 m_socket->receiveDatagram(MaxDatagram);
-            if (!m_gatewayAddress.isEmpty()) {
+            if (!m_gatewayAddress.isEmpty() && m_gatewayPort != 0) {
                 m_charsSent += quint64(m_pendingDatagram.size());
                 emit Traffic(true, m_pendingDatagram);
                 m_socket->writeDatagram(m_pendingDatagram, QHostAddress(m_gatewayAddress), quint16(m_gatewayPort));
+            } else {
+                m_sentBeforeGateway = true; // nowhere to go yet; see FinishGatewayQuery
             }
             m_pendingDatagram.clear();
         } else {
@@ -299,5 +301,10 @@ void CLinkTransport::FinishGatewayQuery(const QByteArray &reply, bool ok)
     query->disconnect(this);
     query->abort();
     query->deleteLater();
+    // Requests that went nowhere while the gateway was unknown would wait a
+    // whole network reply period; let the timeout and its resend happen now.
+    if (m_gatewayPort != 0 && m_sentBeforeGateway && m_replyTimer.isActive())
+        m_replyTimer.start(0);
+    m_sentBeforeGateway = false;
     emit GatewayAnswered(m_gatewayPort);
 }

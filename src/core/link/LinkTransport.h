@@ -114,6 +114,7 @@ private:
     int m_serialPeriod = SerialReplyPeriodMs;
     int m_networkPeriod = NetworkReplyPeriodMs;
     QByteArray m_pendingDatagram;
+    bool m_sentBeforeGateway = false;
     QString m_lastError;
     quint64 m_charsSent = 0;
     quint64 m_charsReceived = 0;
