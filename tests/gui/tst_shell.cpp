@@ -415,6 +415,11 @@ void TestShell::singleWindowKeepsOne()
     QVERIFY(sensors);
     QCOMPARE(Titles(*frame), QStringList{"Sensors"});
     QCOMPARE(sensors->pos(), QPoint(0, 0));
+    // A form view answers maximise by fitting its window to the form.
+    const QSize fitted = sensors->size();
+    sensors->showMaximized();
+    QTRY_VERIFY(!sensors->isMaximized());
+    QCOMPARE(sensors->size(), fitted);
     frame->OnCommand(CommandId::MultiWindow);
     QCOMPARE(TitleSet(*frame),
              QSet<QString>({"Display Mode", "Datalog Features", "Advanced Features"}));

@@ -105,9 +105,7 @@ void CInstrumentFrame::FitToForm()
     // fits, so its title bar and edges stay within reach.
     if (QMdiArea *area = mdiArea())
         size = size.boundedTo(area->viewport()->size());
-    m_fitting = true;
     resize(size);
-    m_fitting = false;
     TrackNormal();
 }
 

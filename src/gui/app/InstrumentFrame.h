@@ -54,5 +54,4 @@ private:
     QScrollArea *m_scroll = nullptr;
     QSize m_defaultSize;
     QRect m_normal;
-    bool m_fitting = false;
 };
