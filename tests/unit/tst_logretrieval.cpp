@@ -1,0 +1,305 @@
+// Fetching the data log through the document: the requests at each step, the entries, the progress, the sessions and the questions afterwards.
+#include "SimDataLog.h"
+#include "datalog/LogRetrieval.h"
+#include "document/InstrumentDoc.h"
+#include "link/RecordTypes.h"
+#include "platform/Clock.h"
+#include "platform/UserPrompt.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+// Answers the questions in turn and remembers them.
+class CScriptedPrompt final : public IUserPrompt
+{
+public:
+    QStringList asked;
+    QList<bool> answers;
+    void Message(const QString &, const QString &text, Icon) override { asked.append(text); }
+    bool AskYesNo(const QString &, const QString &text) override
+    {
+        asked.append(text);
+        return answers.isEmpty() ? false : answers.takeFirst();
+    }
+    bool AskOkCancel(const QString &c, const QString &t) override { return AskYesNo(c, t); }
+};
+
+QByteArray Bcd(const QList<int> &values)
+{
+    QByteArray b;
+    for (int v : values)
+        b.append(char((v / 10) << 4 | (v % 10)));
+    return b;
+}
+
+const QDate Day(2004, 6, 15);
+
+QByteArray Data(int h, int m, int s, quint16 co = 0)
+{
+    CSimDataLog::Sample sample;
+    sample.toxic[0] = co;
+    sample.battery = 26870;
+    return CSimDataLog::DataRecord(QTime(h, m, s), sample);
+}
+
+QByteArray PowerOn(int h, int m, int s)
+{
+    return CSimDataLog::Event(QTime(h, m, s), 2, CSimDataLog::DateField(Day));
+}
+
+QByteArray Operator(int h, int m, int s, const QByteArray &name)
+{
+    return CSimDataLog::Event(QTime(h, m, s), 7, name.leftJustified(16, ' '));
+}
+} // namespace
+
+class TestLogRetrieval : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void fetchesRecordByRecord();
+    void repeatsOnlyAfterASilentTick();
+    void ignoresProgrammingAndIdleNotices();
+    void asksAfterUpload_data();
+    void asksAfterUpload();
+    void navigatesSessions();
+
+private:
+    // Requests queued since the last call, as record types.
+    QList<int> Sent();
+    void Reply(int type, const QByteArray &data, quint32 address = 0)
+    {
+        m_doc->OnLinkReply(0, type, address, int(data.size()), reinterpret_cast<const quint8 *>(data.constData()));
+    }
+    void Character(char c, int type) { m_doc->OnLinkReply(c, type, 0, 0, nullptr); }
+    // Start, the clock at 15:00:00, the log status starting at 14:00:00, the "Z".
+    void StartUpload();
+    // Start, then the records and the end record.
+    void Upload(const QList<QByteArray> &records);
+
+    CManualClock m_clock;
+    std::unique_ptr<CInstrumentDoc> m_doc;
+    std::unique_ptr<CLogRetrieval> m_log;
+    CScriptedPrompt m_prompt;
+};
+
+void TestLogRetrieval::init()
+{
+    m_doc = std::make_unique<CInstrumentDoc>(m_clock);
+    m_log = std::make_unique<CLogRetrieval>(*m_doc);
+    m_prompt = CScriptedPrompt();
+}
+
+void TestLogRetrieval::cleanup()
+{
+    m_log.reset();
+    m_doc.reset();
+}
+
+QList<int> TestLogRetrieval::Sent()
+{
+    QList<int> types;
+    for (const LinkRequest &r : m_doc->Link().InFlight())
+        types.append(r.type);
+    for (const LinkRequest &r : m_doc->Link().Pending())
+        types.append(r.type);
+    m_doc->Link().ClearQueues();
+    return types;
+}
+
+void TestLogRetrieval::StartUpload()
+{
+    m_log->Start();
+    Sent();
+    Reply(RecordType::ReadTimeKeeper, Bcd({0, 0, 15, 0, 15, 6, 4}));
+    Reply(RecordType::ReadLogStatus, Bcd({4, 6, 15, 14, 0, 0, 0}));
+    Character('Z', RecordType::LogUploadStart);
+    Sent();
+}
+
+void TestLogRetrieval::Upload(const QList<QByteArray> &records)
+{
+    StartUpload();
+    for (const QByteArray &r : records)
+        Reply(RecordType::WriteWords, r);
+    Reply(RecordType::EndProgramming, {});
+}
+
+void TestLogRetrieval::fetchesRecordByRecord()
+{
+    QSignalSpy added(m_log.get(), &CLogRetrieval::EntriesAdded);
+    m_log->Start();
+    QVERIFY(m_log->StartPending());
+    QCOMPARE(Sent(), (QList<int>{RecordType::ReadTimeKeeper, RecordType::ReadLogStatus}));
+
+    // The clock registers: seconds, minutes, hours, weekday, day, month, year.
+    Reply(RecordType::ReadTimeKeeper, Bcd({0, 0, 15, 0, 15, 6, 4}));
+    Reply(RecordType::ReadLogStatus, Bcd({4, 6, 15, 14, 0, 0, 0}));
+    QVERIFY(!m_log->StartPending());
+    QVERIFY(m_log->Retrieving());
+    QCOMPARE(Sent(), (QList<int>{RecordType::LogUploadStart}));
+    const CTransferProgress &progress = m_doc->LogProgress();
+    QVERIFY(progress.IsOpen());
+    QCOMPARE(progress.Caption(), QStringLiteral("Uploading Log"));
+    QCOMPARE(progress.Maximum(), 3600);
+
+    Character('Z', RecordType::LogUploadStart);
+    QCOMPARE(Sent(), (QList<int>{RecordType::LogNext}));
+    QCOMPARE(m_log->Entries().size(), 1);
+    QCOMPARE(m_log->Entries().at(0).kind, LogRecord::StartOfLog);
+    QCOMPARE(m_log->Entries().at(0).time, QDateTime(Day, QTime(14, 0), Qt::UTC));
+
+    QList<QByteArray> records{PowerOn(14, 0, 0), QByteArray(1, char(0x7F))}; // a filler adds no entry
+    for (int i = 1; i <= 10; ++i)
+        records.append(Data(14, 2 * i, 0, quint16(i)));
+    for (const QByteArray &r : records) {
+        Reply(RecordType::WriteWords, r);
+        QCOMPARE(Sent(), (QList<int>{RecordType::LogNext}));
+    }
+    QCOMPARE(m_log->Entries().size(), 12);
+    // The 11th entry (data at 14:18) moved the bar; the 12th did not.
+    QCOMPARE(progress.Position(), 18 * 60);
+
+    Reply(RecordType::EndProgramming, {});
+    QVERIFY(!m_log->Retrieving());
+    QVERIFY(!progress.IsOpen());
+    QCOMPARE(m_log->Entries().constLast().kind, LogRecord::EndOfLog);
+    QCOMPARE(m_log->Entries().constLast().time, QDateTime(Day, QTime(15, 0), Qt::UTC));
+    QCOMPARE(m_log->Sessions().size(), 1);
+    QCOMPARE(m_log->Sessions().at(0).first, 2);
+    QCOMPARE(m_log->Sessions().at(0).dataCount, 10);
+    QCOMPARE(m_log->CurrentSession(), 0);
+    QVERIFY(Sent().isEmpty());
+
+    int total = 0;
+    for (const QList<QVariant> &call : added)
+        total += call.at(1).toInt();
+    QCOMPARE(total, m_log->Entries().size());
+}
+
+void TestLogRetrieval::repeatsOnlyAfterASilentTick()
+{
+    StartUpload();
+    m_doc->UpdateAllViews(UpdateCode::Poll);       // the "Z" reply counts as nothing arrived
+    QCOMPARE(Sent(), (QList<int>{RecordType::LogRepeat}));
+    Reply(RecordType::WriteWords, Data(14, 1, 0));
+    Sent();
+    m_doc->UpdateAllViews(UpdateCode::Poll);
+    QVERIFY(Sent().isEmpty());
+    m_doc->UpdateAllViews(UpdateCode::Poll);
+    QCOMPARE(Sent(), (QList<int>{RecordType::LogRepeat}));
+    Reply(RecordType::EndProgramming, {});
+    m_doc->UpdateAllViews(UpdateCode::Poll);
+    QVERIFY(Sent().isEmpty());
+}
+
+void TestLogRetrieval::ignoresProgrammingAndIdleNotices()
+{
+    // Before Start: log status, "Z" and records change nothing.
+    Reply(RecordType::ReadLogStatus, Bcd({4, 6, 15, 14, 0, 0, 0}));
+    Character('Z', RecordType::LogUploadStart);
+    Reply(RecordType::WriteWords, Data(14, 1, 0));
+    QVERIFY(m_log->Entries().isEmpty());
+    QVERIFY(!m_log->Busy());
+    QVERIFY(Sent().isEmpty());
+
+    StartUpload();
+    // Programming acknowledgements share the codes with a negative status.
+    m_doc->UpdateAllViews(UpdateCode::LogData, CReplyNotice::Status(-1, 2));
+    m_doc->UpdateAllViews(UpdateCode::EndProgramming, CReplyNotice::Status(-1));
+    QVERIFY(m_log->Retrieving());
+    QCOMPARE(m_log->Entries().size(), 1);
+    QVERIFY(Sent().isEmpty());
+    // A second Start while fetching is refused.
+    m_log->Start();
+    QCOMPARE(m_log->Entries().size(), 1);
+    QVERIFY(Sent().isEmpty());
+}
+
+void TestLogRetrieval::asksAfterUpload_data()
+{
+    QTest::addColumn<bool>("withSession");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<bool>("saveWorks");
+    QTest::addColumn<QStringList>("asked");
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<bool>("cleared");
+    QTest::addColumn<bool>("startedAgain");
+
+    const QString save = CLogRetrieval::SaveQuestion;
+    const QString clear = CLogRetrieval::ClearQuestion;
+    const QString none = CLogRetrieval::NoSessionQuestion;
+    QTest::newRow("save and clear") << true << QList<bool>{true, true} << true << QStringList{save, clear} << true << true << false;
+    QTest::newRow("no save, clear") << true << QList<bool>{false, true} << true << QStringList{save, clear} << false << true << false;
+    QTest::newRow("neither") << true << QList<bool>{false, false} << true << QStringList{save, clear} << false << false << false;
+    QTest::newRow("failed save keeps the log") << true << QList<bool>{true, true} << false << QStringList{save} << true << false << false;
+    QTest::newRow("no session, try again") << false << QList<bool>{true} << true << QStringList{none} << false << false << true;
+    QTest::newRow("no session, give up") << false << QList<bool>{false} << true << QStringList{none} << false << false << false;
+}
+
+void TestLogRetrieval::asksAfterUpload()
+{
+    QFETCH(bool, withSession);
+    QFETCH(QList<bool>, answers);
+    QFETCH(bool, saveWorks);
+    m_prompt.answers = answers;
+    m_log->SetPrompt(&m_prompt);
+    bool saved = false;
+    m_log->SetSaveHandler([&] { saved = true; return saveWorks; });
+
+    // Four readings over 6 minutes make a session; three do not.
+    QList<QByteArray> records{PowerOn(14, 0, 0), Operator(14, 0, 1, "ANN")};
+    for (int i = 0; i < (withSession ? 4 : 3); ++i)
+        records.append(Data(14, 1 + 2 * i, 0));
+    Upload(records);
+    QVERIFY(m_prompt.asked.isEmpty()); // not inside the reply
+    QTRY_VERIFY(!m_prompt.asked.isEmpty());
+    QTest::qWait(10);
+
+    QTEST(m_prompt.asked, "asked");
+    QTEST(saved, "saved");
+    const QList<int> sent = Sent();
+    QTEST(sent.contains(RecordType::ClearLog), "cleared");
+    QTEST(m_log->StartPending(), "startedAgain");
+    if (withSession)
+        QCOMPARE(m_log->Sessions().at(0).operatorText, QStringLiteral("ANN"));
+}
+
+void TestLogRetrieval::navigatesSessions()
+{
+    QList<QByteArray> records;
+    for (int s = 0; s < 3; ++s) {
+        records.append(PowerOn(14, 10 * s, 0));
+        for (int i = 0; i < 4; ++i)
+            records.append(Data(14, 10 * s + 1 + 2 * i, 0));
+    }
+    Upload(records);
+    QCOMPARE(m_log->Sessions().size(), 3);
+    QSignalSpy changed(m_log.get(), &CLogRetrieval::CurrentSessionChanged);
+    QCOMPARE(m_log->CurrentSession(), 0);
+    m_log->PreviousSession();
+    QCOMPARE(m_log->CurrentSession(), 0);
+    m_log->NextSession();
+    m_log->NextSession();
+    m_log->NextSession();
+    QCOMPARE(m_log->CurrentSession(), 2);
+    m_log->SelectSession(7);
+    QCOMPARE(m_log->CurrentSession(), 2);
+    QCOMPARE(changed.size(), 2);
+
+    // Loading a file replaces the log and its sessions.
+    const QList<LogRecord> loaded = m_log->Entries().mid(0, 6);
+    m_log->SetLoaded(loaded, LogSensors(QStringLiteral("CO "), 1, QStringLiteral("H2S"), 10, 100));
+    QVERIFY(!m_log->LiveSensors());
+    QCOMPARE(m_log->Entries(), loaded);
+    QCOMPARE(m_log->Sessions().size(), 1);
+    QCOMPARE(m_log->CurrentSession(), 0);
+    QCOMPARE(m_log->Sensors().ToxicName(2), QStringLiteral("H2S"));
+}
+
+QTEST_GUILESS_MAIN(TestLogRetrieval)
+#include "tst_logretrieval.moc"
