@@ -98,12 +98,15 @@ void CSimLine::Pump()
         if (arrived <= c.done)
             break;
         const QByteArray part = c.bytes.mid(c.done, arrived - c.done);
+        // The instrument starts on a request when its last character's stop
+        // bit has passed on the line, not when our timer got round to it.
+        const qint64 at = ns > 0 ? c.start + arrived * ns : now;
         c.done = arrived;
         if (c.done == c.bytes.size()) {
             m_inBytes -= c.bytes.size();
             m_in.pop_front();
         }
-        Process(part, now);
+        Process(part, at);
     }
     // Outbound: the same for replies once the instrument has begun to send them.
     while (!m_out.empty()) {
