@@ -1,5 +1,5 @@
 // Chart series of a log session: groups, measured and calculated combustible values, holes, caps, level lines, marker lookups.
-#include "datalog/LogChart.h"
+#include "datalog/LogChartSeries.h"
 #include "datalog/LogChartColors.h"
 
 #include <QtTest>
@@ -46,10 +46,10 @@ LogChartSetup Setup(bool thirdChannel = false)
     return s;
 }
 
-QString Describe(const QList<LogChart::GroupInfo> &groups)
+QString Describe(const QList<LogChartSeries::GroupInfo> &groups)
 {
     QStringList parts;
-    for (const LogChart::GroupInfo &g : groups) {
+    for (const LogChartSeries::GroupInfo &g : groups) {
         QStringList codes;
         for (int c : g.codes)
             codes.append(QString::number(c));
@@ -94,7 +94,7 @@ void TestLogChart::groups()
     QFETCH(int, unitsOfChannel0);
     LogChartSetup setup = Setup(thirdChannel);
     setup.channels[0].units = unitsOfChannel0;
-    QTEST(Describe(LogChart::Groups(setup)), "expected");
+    QTEST(Describe(LogChartSeries::Groups(setup)), "expected");
 }
 
 void TestLogChart::value_data()
@@ -104,7 +104,7 @@ void TestLogChart::value_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<double>("expected"); // NaN: a hole
 
-    const double hole = LogChart::Hole;
+    const double hole = LogChartSeries::Hole;
     QTest::newRow("LEL measured in LEL chart") << 1u << 12.0 << 0 << 12.0;
     QTest::newRow("LEL not measured in VOL chart") << 1u << 12.0 << 1 << hole;
     QTest::newRow("LEL 100 calculated in VOL chart") << 1u << 100.0 << 7 << 5.0;
@@ -127,9 +127,9 @@ void TestLogChart::value()
     QFETCH(double, count);
     QFETCH(int, code);
     QFETCH(double, expected);
-    const double y = LogChart::Value(Data(0, unitBit, count), code, Setup(true));
+    const double y = LogChartSeries::Value(Data(0, unitBit, count), code, Setup(true));
     if (std::isnan(expected))
-        QVERIFY2(LogChart::IsHole(y), qPrintable(QString::number(y)));
+        QVERIFY2(LogChartSeries::IsHole(y), qPrintable(QString::number(y)));
     else
         QCOMPARE(y, expected);
 }
@@ -143,19 +143,19 @@ void TestLogChart::seriesOfASession()
     entries[2].values[LogRecord::Toxic1] = 7;
     const LogSession session{1, 6, 4, QStringLiteral("?"), QStringLiteral("?")};
     const LogChartSetup setup = Setup();
-    const QList<LogChart::GroupInfo> groups = LogChart::Groups(setup);
+    const QList<LogChartSeries::GroupInfo> groups = LogChartSeries::Groups(setup);
 
-    QCOMPARE(LogChart::TimeBase(entries, session), Base.addSecs(60).toSecsSinceEpoch());
-    QCOMPARE(LogChart::XValues(entries, session), (QList<double>{0, 60, 120, 180}));
+    QCOMPARE(LogChartSeries::TimeBase(entries, session), Base.addSecs(60).toSecsSinceEpoch());
+    QCOMPARE(LogChartSeries::XValues(entries, session), (QList<double>{0, 60, 120, 180}));
 
-    const QList<LogChart::Series> lel = LogChart::Compute(entries, session, groups[0], setup);
+    const QList<LogChartSeries::Series> lel = LogChartSeries::Compute(entries, session, groups[0], setup);
     QCOMPARE(lel.size(), 4);
     QCOMPARE(lel[0].code, 0);
     QCOMPARE(lel[0].x, (QList<double>{0, 60, 120, 180}));
     QCOMPARE(lel[0].y[0], 10.0);
     QCOMPARE(lel[0].y[1], 20.0);
-    QVERIFY(LogChart::IsHole(lel[0].y[2]));
-    QVERIFY(LogChart::IsHole(lel[1].y[0]));
+    QVERIFY(LogChartSeries::IsHole(lel[0].y[2]));
+    QVERIFY(LogChartSeries::IsHole(lel[1].y[0]));
     QCOMPARE(lel[1].y[2], 20.0);   // 1.0 %VOL
     QCOMPARE(lel[1].y[3], 24.0);
     // Level lines span the readings.
@@ -163,9 +163,9 @@ void TestLogChart::seriesOfASession()
     QCOMPARE(lel[2].y, (QList<double>{10, 10}));
     QCOMPARE(lel[3].y, (QList<double>{20, 20}));
 
-    const QList<LogChart::Series> co = LogChart::Compute(entries, session, groups[3], setup);
+    const QList<LogChartSeries::Series> co = LogChartSeries::Compute(entries, session, groups[3], setup);
     QCOMPARE(co[2].code, 4);
-    QVERIFY(LogChart::IsHole(co[2].y[0]));
+    QVERIFY(LogChartSeries::IsHole(co[2].y[0]));
     QCOMPARE(co[2].y[1], 7.0);
     QCOMPARE(co[5].y, (QList<double>{100, 100})); // STEL limit
     QCOMPARE(co[6].y, (QList<double>{50, 50}));   // TWA limit
@@ -176,21 +176,21 @@ void TestLogChart::styles_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("colour");
     QTest::addColumn<int>("style");
-    QTest::newRow("measured") << 0 << int(LogChart::Norm) << int(LogChart::Measured);
-    QTest::newRow("calculated") << 8 << int(LogChart::Calculated) << int(LogChart::Measured);
-    QTest::newRow("STEL") << 10 << int(LogChart::Stel) << int(LogChart::Measured);
-    QTest::newRow("TWA") << 11 << int(LogChart::Twa) << int(LogChart::Measured);
-    QTest::newRow("warning line") << 16 << int(LogChart::Norm) << int(LogChart::LineA);
-    QTest::newRow("high line") << 22 << int(LogChart::Norm) << int(LogChart::LineB);
-    QTest::newRow("STEL limit") << 26 << int(LogChart::Stel) << int(LogChart::LineB);
-    QTest::newRow("TWA limit") << 27 << int(LogChart::Twa) << int(LogChart::LineB);
+    QTest::newRow("measured") << 0 << int(LogChartSeries::Norm) << int(LogChartSeries::Measured);
+    QTest::newRow("calculated") << 8 << int(LogChartSeries::Calculated) << int(LogChartSeries::Measured);
+    QTest::newRow("STEL") << 10 << int(LogChartSeries::Stel) << int(LogChartSeries::Measured);
+    QTest::newRow("TWA") << 11 << int(LogChartSeries::Twa) << int(LogChartSeries::Measured);
+    QTest::newRow("warning line") << 16 << int(LogChartSeries::Norm) << int(LogChartSeries::LineA);
+    QTest::newRow("high line") << 22 << int(LogChartSeries::Norm) << int(LogChartSeries::LineB);
+    QTest::newRow("STEL limit") << 26 << int(LogChartSeries::Stel) << int(LogChartSeries::LineB);
+    QTest::newRow("TWA limit") << 27 << int(LogChartSeries::Twa) << int(LogChartSeries::LineB);
 }
 
 void TestLogChart::styles()
 {
     QFETCH(int, code);
-    QTEST(int(LogChart::ColourOf(code)), "colour");
-    QTEST(int(LogChart::StyleOf(code)), "style");
+    QTEST(int(LogChartSeries::ColourOf(code)), "colour");
+    QTEST(int(LogChartSeries::StyleOf(code)), "style");
 }
 
 void TestLogChart::markerLookups()
@@ -199,14 +199,14 @@ void TestLogChart::markerLookups()
     QList<LogRecord> entries{Event(0, 2), Data(60, 1, 1), Data(120, 1, 1), Event(130, 0),
                              Event(86400, 2), Data(86400 + 60, 1, 1), Data(86400 + 600, 1, 1)};
     const QList<LogSession> sessions{{1, 3, 2, {}, {}}, {5, 6, 2, {}, {}}};
-    QCOMPARE(LogChart::SessionAt(entries, sessions, Base.addSecs(60)), 0);
-    QCOMPARE(LogChart::SessionAt(entries, sessions, Base.addSecs(120)), 0);
-    QCOMPARE(LogChart::SessionAt(entries, sessions, Base.addSecs(125)), -1); // past the last reading
-    QCOMPARE(LogChart::SessionAt(entries, sessions, Base.addSecs(86400 + 300)), 1);
+    QCOMPARE(LogChartSeries::SessionAt(entries, sessions, Base.addSecs(60)), 0);
+    QCOMPARE(LogChartSeries::SessionAt(entries, sessions, Base.addSecs(120)), 0);
+    QCOMPARE(LogChartSeries::SessionAt(entries, sessions, Base.addSecs(125)), -1); // past the last reading
+    QCOMPARE(LogChartSeries::SessionAt(entries, sessions, Base.addSecs(86400 + 300)), 1);
 
-    QCOMPARE(LogChart::EntryAt(entries, sessions[0], Base.addSecs(119)), 1);
-    QCOMPARE(LogChart::EntryAt(entries, sessions[0], Base.addSecs(500)), 3);
-    QCOMPARE(LogChart::EntryAt(entries, sessions[1], Base), 5);
+    QCOMPARE(LogChartSeries::EntryAt(entries, sessions[0], Base.addSecs(119)), 1);
+    QCOMPARE(LogChartSeries::EntryAt(entries, sessions[0], Base.addSecs(500)), 3);
+    QCOMPARE(LogChartSeries::EntryAt(entries, sessions[1], Base), 5);
 }
 
 void TestLogChart::colourReferences()
@@ -217,8 +217,8 @@ void TestLogChart::colourReferences()
     QCOMPARE(LogChartColors::FromRgb(0xC0, 0, 0xC0), LogChartColors::DefaultCalculated);
     LogChartColors c;
     c.calculated = 0x123456;
-    QCOMPARE(c.Role(LogChart::Calculated), 0x123456);
-    QCOMPARE(c.Role(LogChart::Stel), LogChartColors::DefaultStel);
+    QCOMPARE(c.Role(LogChartSeries::Calculated), 0x123456);
+    QCOMPARE(c.Role(LogChartSeries::Stel), LogChartColors::DefaultStel);
 }
 
 QTEST_GUILESS_MAIN(TestLogChart)

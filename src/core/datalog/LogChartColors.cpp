@@ -1,7 +1,7 @@
 // Reading, writing and resetting the chart colours in the preferences.
 #include "datalog/LogChartColors.h"
 
-#include "datalog/LogChart.h"
+#include "datalog/LogChartSeries.h"
 #include "platform/Preferences.h"
 
 namespace {
@@ -45,9 +45,9 @@ void LogChartColors::Reset()
 int LogChartColors::Role(int colour) const
 {
     switch (colour) {
-    case LogChart::Stel: return stel;
-    case LogChart::Twa: return twa;
-    case LogChart::Calculated: return calculated;
+    case LogChartSeries::Stel: return stel;
+    case LogChartSeries::Twa: return twa;
+    case LogChartSeries::Calculated: return calculated;
     default: return norm;
     }
 }

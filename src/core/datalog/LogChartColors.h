@@ -39,7 +39,7 @@ struct LogChartColors
     // background, written to the profile; Calculated keeps its colour.
     void Reset();
 
-    // The colour of one of LogChart's colour roles (Norm, Stel, Twa, Calculated).
+    // The colour of one of LogChartSeries' colour roles (Norm, Stel, Twa, Calculated).
     int Role(int colour) const;
 
     static int Red(int ref) { return ref & 0xFF; }

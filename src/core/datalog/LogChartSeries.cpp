@@ -1,5 +1,5 @@
 // Chart groups, series codes and point values of the data log.
-#include "datalog/LogChart.h"
+#include "datalog/LogChartSeries.h"
 
 #include <QtGlobal>
 
@@ -17,7 +17,7 @@ int LastDataEntry(const QList<LogRecord> &entries, const LogSession &session)
 }
 } // namespace
 
-QString LogChart::UnitLabel(int units)
+QString LogChartSeries::UnitLabel(int units)
 {
     switch (units) {
     case 1: return QStringLiteral("LEL");
@@ -30,12 +30,12 @@ QString LogChart::UnitLabel(int units)
     }
 }
 
-double LogChart::ChartFullScale(int units, int fullScale)
+double LogChartSeries::ChartFullScale(int units, int fullScale)
 {
     return (units == 2 || units == 16) ? fullScale / 10.0 : double(fullScale);
 }
 
-double LogChart::Convert(double count, quint32 fromUnit, int toUnits, double fullScale)
+double LogChartSeries::Convert(double count, quint32 fromUnit, int toUnits, double fullScale)
 {
     double value = count / UnitScale(fromUnit);
     if (fromUnit == 1)
@@ -49,7 +49,7 @@ double LogChart::Convert(double count, quint32 fromUnit, int toUnits, double ful
     return value > fullScale ? fullScale : value;
 }
 
-QList<LogChart::GroupInfo> LogChart::Groups(const LogChartSetup &setup)
+QList<LogChartSeries::GroupInfo> LogChartSeries::Groups(const LogChartSetup &setup)
 {
     QList<GroupInfo> groups;
     const auto channel = [&](int c) {
@@ -67,7 +67,7 @@ QList<LogChart::GroupInfo> LogChart::Groups(const LogChartSetup &setup)
     return groups;
 }
 
-LogChart::Colour LogChart::ColourOf(int code)
+LogChartSeries::Colour LogChartSeries::ColourOf(int code)
 {
     if (code >= 6 && code <= 8)
         return Calculated;
@@ -78,7 +78,7 @@ LogChart::Colour LogChart::ColourOf(int code)
     return Norm;
 }
 
-LogChart::Style LogChart::StyleOf(int code)
+LogChartSeries::Style LogChartSeries::StyleOf(int code)
 {
     if (code >= 13 && code <= 18)
         return LineA;
@@ -87,7 +87,7 @@ LogChart::Style LogChart::StyleOf(int code)
     return Measured;
 }
 
-double LogChart::Value(const LogRecord &entry, int code, const LogChartSetup &setup)
+double LogChartSeries::Value(const LogRecord &entry, int code, const LogChartSetup &setup)
 {
     if (entry.kind != LogRecord::Data)
         return Hole;
@@ -116,7 +116,7 @@ double LogChart::Value(const LogRecord &entry, int code, const LogChartSetup &se
     }
 }
 
-double LogChart::Level(int code, const LogChartSetup &setup)
+double LogChartSeries::Level(int code, const LogChartSetup &setup)
 {
     if (code >= 13 && code <= 15)
         return setup.channels[size_t(Index(code, 13))].warning;
@@ -137,14 +137,14 @@ double LogChart::Level(int code, const LogChartSetup &setup)
     }
 }
 
-qint64 LogChart::TimeBase(const QList<LogRecord> &entries, const LogSession &session)
+qint64 LogChartSeries::TimeBase(const QList<LogRecord> &entries, const LogSession &session)
 {
     if (session.first < 0 || session.first >= entries.size())
         return 0;
     return entries.at(session.first).time.toSecsSinceEpoch();
 }
 
-QList<double> LogChart::XValues(const QList<LogRecord> &entries, const LogSession &session)
+QList<double> LogChartSeries::XValues(const QList<LogRecord> &entries, const LogSession &session)
 {
     QList<double> x;
     const qint64 base = TimeBase(entries, session);
@@ -158,7 +158,7 @@ QList<double> LogChart::XValues(const QList<LogRecord> &entries, const LogSessio
     return x;
 }
 
-QList<LogChart::Series> LogChart::Compute(const QList<LogRecord> &entries, const LogSession &session,
+QList<LogChartSeries::Series> LogChartSeries::Compute(const QList<LogRecord> &entries, const LogSession &session,
                                           const GroupInfo &group, const LogChartSetup &setup)
 {
     const QList<double> x = XValues(entries, session);
@@ -187,7 +187,7 @@ QList<LogChart::Series> LogChart::Compute(const QList<LogRecord> &entries, const
     return result;
 }
 
-int LogChart::SessionAt(const QList<LogRecord> &entries, const QList<LogSession> &sessions, const QDateTime &t)
+int LogChartSeries::SessionAt(const QList<LogRecord> &entries, const QList<LogSession> &sessions, const QDateTime &t)
 {
     for (int s = int(sessions.size()) - 1; s >= 0; --s) {
         const LogSession &session = sessions.at(s);
@@ -201,7 +201,7 @@ int LogChart::SessionAt(const QList<LogRecord> &entries, const QList<LogSession>
     return -1;
 }
 
-int LogChart::EntryAt(const QList<LogRecord> &entries, const LogSession &session, const QDateTime &t)
+int LogChartSeries::EntryAt(const QList<LogRecord> &entries, const LogSession &session, const QDateTime &t)
 {
     const int last = qMin(session.last, int(entries.size()) - 1);
     int found = session.first;

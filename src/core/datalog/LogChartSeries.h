@@ -33,7 +33,7 @@
  * is a hole (NaN), which the chart leaves undrawn. Level lines are two points
  * spanning the session's Data entries.
  */
-class LogChart
+class LogChartSeries
 {
 public:
     enum Group : int { Channel0 = 0, Channel1 = 1, Channel2 = 2, O2 = 3, Toxic1 = 4, Toxic2 = 5 };

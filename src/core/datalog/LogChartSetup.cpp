@@ -1,7 +1,7 @@
 // Collecting the chart's channels, levels and limits from the settings image and the tables.
 #include "datalog/LogChartSetup.h"
 
-#include "datalog/LogChart.h"
+#include "datalog/LogChartSeries.h"
 #include "datalog/LogSensorSource.h"
 #include "datalog/LogSensors.h"
 #include "document/SettingsImage.h"
@@ -13,7 +13,7 @@ LogChartSetup LogChartSetup::FromSettings(const CSettingsImage &settings, const 
         const CRangeRecord range = settings.RangeRecord(c);
         Channel &channel = setup.channels[size_t(c)];
         channel.units = range.DisplayUnits();
-        channel.fullScale = LogChart::ChartFullScale(range.DisplayUnits(), range.FullScale());
+        channel.fullScale = LogChartSeries::ChartFullScale(range.DisplayUnits(), range.FullScale());
         channel.warning = settings.GetWarningAlarm(CSettingsImage::SensorHC, c);
         channel.high = settings.GetHighAlarm(CSettingsImage::SensorHC, c);
     }
