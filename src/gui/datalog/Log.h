@@ -1,0 +1,95 @@
+// The log view: fetching the data log, its list and charts, sessions, CSV save and load, and printing.
+#pragma once
+
+#include "views/InstrumentView.h"
+
+#include <QList>
+#include <memory>
+
+class CLogChart;
+class CLogRetrieval;
+class CLogTableModel;
+class IUserPrompt;
+class QLineEdit;
+class QPrinter;
+class QPushButton;
+class QSplitter;
+class QTableView;
+
+/*
+ * The button bar on top, then the chart pane over the list in a splitter.
+ * The chart pane has no height until sessions are found; then it takes all
+ * but 100 pixels. Selecting a row moves the charts' time marker to the
+ * entry's time, and a click in a chart selects the entry at that time.
+ */
+class CLog : public CInstrumentView
+{
+    Q_OBJECT
+public:
+    static constexpr int ListPaneHeight = 100;
+
+    explicit CLog(CInstrumentDoc &doc, QWidget *parent = nullptr);
+    ~CLog() override;
+
+    void OnInitialUpdate() override;
+    QSize FormSize() const override { return {1100, 720}; }
+    bool MaximiseFitsForm() const override { return false; }
+    bool MaximiseWithoutPlacement() const override { return true; }
+    // The main frame's print commands print the list.
+    bool CanPrint() const override;
+    void Print(QPrinter *printer) override;
+
+    // Questions and error messages go here; message boxes unless replaced.
+    void SetPrompt(IUserPrompt *prompt);
+
+    CLogRetrieval &Log() const { return *m_log; }
+    QTableView *List() const { return m_list; }
+    CLogTableModel *Model() const { return m_model; }
+    CLogChart *Chart() const { return m_chart; }
+    QSplitter *Splitter() const { return m_splitter; }
+    // The buttons by their text ("Start", "Load", "ALL", "<<" and so on);
+    // group buttons by index 0-4 through GroupButton.
+    QPushButton *Button(const QString &text) const;
+    QPushButton *GroupButton(int index) const { return m_groupButtons.value(index); }
+    QString SessionBoxText() const;
+
+    // The commands of the buttons, without their file dialogs.
+    void Start();
+    bool SaveTo(const QString &path);
+    bool LoadFrom(const QString &path);
+    void ShowSessionsDialog();
+    void PrintData();
+    void PrintChart();
+    void ChooseColors();
+    // Draws the visible charts fitted to the printer's page.
+    void PrintChartTo(QPrinter *printer);
+    // Moves the marker to t and selects the entry at t in the list.
+    void PlaceMarkerAt(const QDateTime &t);
+
+private:
+    bool Save();
+    void Load();
+    void UpdateControls();
+    void UpdateGroupButtons();
+    void OnSessionsFound();
+    void OnSessionChanged(int session);
+    void OnRowChanged(int row);
+    void OnListScrolled();
+    void RefreshSetup();
+    QString FileFolder() const;
+    void RememberFolder(const QString &path);
+    void Report(const QString &text);
+
+    std::unique_ptr<CLogRetrieval> m_log;
+    std::unique_ptr<IUserPrompt> m_ownPrompt;
+    IUserPrompt *m_prompt = nullptr;
+    CLogTableModel *m_model;
+    QTableView *m_list;
+    CLogChart *m_chart;
+    QSplitter *m_splitter;
+    QLineEdit *m_sessionBox;
+    QList<QPushButton *> m_buttons;
+    QList<QPushButton *> m_groupButtons;
+    bool m_selecting = false;
+    int m_lastSelected = -1;
+};

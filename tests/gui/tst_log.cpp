@@ -1,0 +1,385 @@
+// The log window against the simulated instrument: fetching its log into the list and charts, sessions, controls, save and load, the marker, colours and screenshots.
+#include "SimDataLog.h"
+#include "SimRig.h"
+#include "datalog/Chart2D.h"
+#include "datalog/ChartColorDialog.h"
+#include "datalog/Log.h"
+#include "datalog/LogChart.h"
+#include "datalog/LogTableModel.h"
+#include "datalog/SessionsDialog.h"
+#include "datalog/LogList.h"
+#include "datalog/LogRetrieval.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTest>
+#include <QTreeWidget>
+#include <QPrinter>
+#include <QSignalSpy>
+#include <qcustomplot.h>
+
+namespace {
+class CScriptedPrompt final : public IUserPrompt
+{
+public:
+    QStringList asked;
+    QList<bool> answers;
+    void Message(const QString &, const QString &text, Icon) override { asked.append(text); }
+    bool AskYesNo(const QString &, const QString &text) override
+    {
+        asked.append(text);
+        return answers.isEmpty() ? false : answers.takeFirst();
+    }
+    bool AskOkCancel(const QString &c, const QString &t) override { return AskYesNo(c, t); }
+};
+
+const QDate Day(2004, 6, 15);
+
+QByteArray Padded(const char *text)
+{
+    return QByteArray(text).leftJustified(16, ' ');
+}
+
+/*
+ * Two sessions: 08:00 with ANN at TANK 4, 25 readings a minute apart with a
+ * CO rise and its alarm; 09:00 with BOB, 40 readings, a range change to %VOL
+ * half way, a calibration result and a power-off.
+ */
+QList<QByteArray> TwoSessions()
+{
+    QList<QByteArray> r;
+    const auto at = [](int h, int m, int s = 0) { return QTime(h, m, s); };
+    r.append(CSimDataLog::Event(at(8, 0), 2, CSimDataLog::DateField(Day)));
+    r.append(CSimDataLog::Event(at(8, 0), 7, Padded("ANN")));
+    r.append(CSimDataLog::Event(at(8, 0), 8, Padded("TANK 4")));
+    for (int i = 1; i <= 25; ++i) {
+        CSimDataLog::Sample s;
+        s.mask = 0xFF;
+        s.hc = quint16(i % 7);
+        s.o2 = quint16(209 - (i % 3));
+        s.toxic[0] = quint16(i > 10 && i < 18 ? 20 + 4 * (i - 10) : 2);
+        s.toxic[1] = quint16(i % 4);
+        s.toxic[2] = quint16(s.toxic[0] / 2);
+        s.toxic[4] = quint16(s.toxic[0] / 4);
+        s.battery = quint16(26870 - 10 * i);
+        r.append(CSimDataLog::DataRecord(at(8, i), s));
+        if (i == 13)
+            r.append(CSimDataLog::Event(at(8, i), 101, QByteArray("CO\0", 3)));
+    }
+    r.append(CSimDataLog::Event(at(8, 30), 0, CSimDataLog::DateField(Day)));
+    r.append(CSimDataLog::Event(at(9, 0), 1, CSimDataLog::DateField(Day)));
+    r.append(CSimDataLog::Event(at(9, 0), 7, Padded("BOB")));
+    for (int i = 1; i <= 40; ++i) {
+        CSimDataLog::Sample s;
+        s.mask = 0x0F;
+        // The first half in %LEL (range index 0), the second in PPM (range
+        // index 2, in the top bits of the HC word).
+        s.hc = i <= 20 ? quint16(10 + i) : quint16(100 + 20 * (i - 20));
+        s.o2 = 208;
+        s.toxic[0] = 3;
+        s.battery = 26000;
+        QByteArray record = CSimDataLog::DataRecord(at(9, i), s);
+        if (i > 20)
+            record[6] = char(record[6] | 0x80);
+        r.append(record);
+        if (i == 20)
+            r.append(CSimDataLog::Event(at(9, i), 40));
+    }
+    r.append(CSimDataLog::Event(at(9, 41), 33, QByteArray("\x0D\x01", 2)));
+    r.append(CSimDataLog::Event(at(9, 45), 0, CSimDataLog::DateField(Day)));
+    return r;
+}
+
+QStringList AllTexts(const CLogTableModel &model)
+{
+    QStringList texts;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < model.columnCount(); ++c)
+            row.append(model.data(model.index(r, c)).toString());
+        texts.append(row.join(QLatin1Char('|')));
+    }
+    for (int c = 0; c < model.columnCount(); ++c)
+        texts.append(model.headerData(c, Qt::Horizontal).toString());
+    return texts;
+}
+
+void Screenshot(QWidget &w, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("ALTAVO_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    QVERIFY(w.grab().save(folder + QLatin1Char('/') + name));
+}
+} // namespace
+
+class TestLog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void fetchesTheLogIntoListAndCharts();
+    void saveThenLoadGivesTheSameLog();
+    void markerFollowsListAndChart();
+    void clearsTheInstrumentWhenAsked();
+    void loadErrorsNameTheFileAndLine();
+    void coloursAreStoredAndApplied();
+    void sessionsDialogListsSessions();
+
+private:
+    bool Fetch();
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<SimRig> m_rig;
+    std::unique_ptr<CLog> m_view;
+    CScriptedPrompt m_prompt;
+};
+
+void TestLog::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    UseTemporarySettings(m_dir);
+}
+
+void TestLog::init()
+{
+    m_rig = std::make_unique<SimRig>();
+    m_rig->sim.Instrument().Log().SetRecords(QDateTime(Day, QTime(8, 0)), TwoSessions());
+    m_rig->doc.UploadAll();
+    QVERIFY(m_rig->WaitIdle());
+    m_prompt = CScriptedPrompt();
+    m_view = std::make_unique<CLog>(m_rig->doc);
+    m_view->SetPrompt(&m_prompt);
+    m_view->resize(1200, 760);
+    m_view->show();
+    m_view->OnInitialUpdate();
+    QVERIFY(m_rig->WaitIdle());
+}
+
+void TestLog::cleanup()
+{
+    m_view.reset();
+    m_rig.reset();
+}
+
+bool TestLog::Fetch()
+{
+    m_view->Start();
+    const bool done = m_rig->WaitFor([this] { return !m_view->Log().Busy() && m_prompt.asked.size() >= 2; }, 60000);
+    QCoreApplication::processEvents();
+    m_view->Model()->Flush();
+    return done;
+}
+
+void TestLog::fetchesTheLogIntoListAndCharts()
+{
+    QVERIFY(!m_view->Button(QStringLiteral("Save"))->isEnabled());
+    QVERIFY(Fetch());
+    QCOMPARE(m_prompt.asked, (QStringList{CLogRetrieval::SaveQuestion, CLogRetrieval::ClearQuestion}));
+
+    const CLogTableModel &model = *m_view->Model();
+    const auto cell = [&](int row, int column) { return model.data(model.index(row, column)).toString(); };
+    QCOMPARE(model.rowCount(), int(m_view->Log().Entries().size()));
+    QCOMPARE(cell(0, LogList::Type), QStringLiteral("Start of data log"));
+    QCOMPARE(cell(1, LogList::Type), QStringLiteral("Powered on - averages reset"));
+    QCOMPARE(cell(2, LogList::Type), QStringLiteral("Operator ANN             "));
+    // The first reading: 08:01, HC 1 %LEL, O2 20.8, CO 2, H2S 0.1, battery 26860/6553.6 V.
+    QCOMPARE(cell(4, LogList::Type), QStringLiteral("Data (%LEL)"));
+    QCOMPARE(cell(4, LogList::Date), QStringLiteral("06/15/04"));
+    QCOMPARE(cell(4, LogList::Time), QStringLiteral("08:01:00"));
+    QCOMPARE(cell(4, LogList::HC), QStringLiteral("1"));
+    QCOMPARE(cell(4, LogList::O2), QStringLiteral("20.8"));
+    QCOMPARE(cell(4, LogList::Toxic1), QStringLiteral("2"));
+    QCOMPARE(cell(4, LogList::Toxic2), QStringLiteral("0.1"));
+    QCOMPARE(cell(4, LogList::Battery), QStringLiteral("4.099"));
+    QCOMPARE(model.headerData(LogList::Toxic2Stel, Qt::Horizontal).toString(), QStringLiteral("H2S STEL"));
+    QCOMPARE(cell(model.rowCount() - 1, LogList::Type), QStringLiteral("End of data log"));
+
+    const QList<LogSession> &sessions = m_view->Log().Sessions();
+    QCOMPARE(sessions.size(), 2);
+    QCOMPARE(sessions[0].dataCount, 25);
+    QCOMPARE(sessions[0].operatorText, QStringLiteral("ANN"));
+    QCOMPARE(sessions[0].location, QStringLiteral("TANK 4"));
+    QCOMPARE(sessions[1].dataCount, 40);
+    QCOMPARE(sessions[1].operatorText, QStringLiteral("BOB"));
+    QCOMPARE(sessions[1].location, QStringLiteral("TANK 4"));
+
+    // Controls after the upload.
+    QVERIFY(m_view->Button(QStringLiteral("Start"))->isEnabled());
+    QVERIFY(m_view->Button(QStringLiteral("Save"))->isEnabled());
+    QVERIFY(m_view->Button(QStringLiteral("Sessions"))->isEnabled());
+    QVERIFY(!m_view->Button(QStringLiteral("<<"))->isEnabled());
+    QVERIFY(m_view->Button(QStringLiteral(">>"))->isEnabled());
+    QCOMPARE(m_view->SessionBoxText(), QStringLiteral("1"));
+    QStringList labels;
+    for (int i = 0; i < 5; ++i)
+        labels.append(m_view->GroupButton(i)->text());
+    QCOMPARE(labels, (QStringList{QStringLiteral("LEL"), QStringLiteral("PPM"), QStringLiteral("O2"),
+                                  QStringLiteral("CO"), QStringLiteral("H2S")}));
+
+    // The chart pane opened over the list and holds one chart per group.
+    QVERIFY(m_view->Splitter()->sizes().at(0) > 0);
+    QCOMPARE(m_view->Chart()->Charts().size(), 5);
+    Screenshot(*m_view, QStringLiteral("log_window.png"));
+
+    QTest::mouseClick(m_view->Button(QStringLiteral(">>")), Qt::LeftButton);
+    QCOMPARE(m_view->SessionBoxText(), QStringLiteral("2"));
+    QVERIFY(!m_view->Button(QStringLiteral(">>"))->isEnabled());
+    QTest::mouseClick(m_view->GroupButton(0), Qt::LeftButton);
+    QCOMPARE(m_view->Chart()->VisibleCharts().size(), 1);
+    QCOMPARE(m_view->Chart()->VisibleCharts().at(0)->Header(), QStringLiteral("LEL"));
+    Screenshot(*m_view, QStringLiteral("log_window_lel.png"));
+    QTest::mouseClick(m_view->Button(QStringLiteral("ALL")), Qt::LeftButton);
+    QCOMPARE(m_view->Chart()->VisibleCharts().size(), 5);
+
+    // The chart prints fitted to a page.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString pdf = m_dir.filePath(QStringLiteral("chart.pdf"));
+    printer.setOutputFileName(pdf);
+    m_view->PrintChartTo(&printer);
+    QVERIFY(QFileInfo(pdf).size() > 1000);
+}
+
+void TestLog::saveThenLoadGivesTheSameLog()
+{
+    QVERIFY(Fetch());
+    const QStringList before = AllTexts(*m_view->Model());
+    const QList<LogSession> sessions = m_view->Log().Sessions();
+    const QString path = m_dir.filePath(QStringLiteral("log.csv"));
+    QVERIFY(m_view->SaveTo(path));
+
+    m_prompt.asked.clear();
+    QVERIFY(m_view->LoadFrom(path));
+    QVERIFY(m_prompt.asked.isEmpty());
+    m_view->Model()->Flush();
+    QVERIFY(!m_view->Log().LiveSensors());
+    QCOMPARE(AllTexts(*m_view->Model()), before);
+    QCOMPARE(m_view->Log().Sessions(), sessions);
+    QCOMPARE(m_view->Chart()->Charts().size(), 5);
+
+    // Saved again, the file is the same to the byte.
+    const QString again = m_dir.filePath(QStringLiteral("again.csv"));
+    QVERIFY(m_view->SaveTo(again));
+    QFile a(path), b(again);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(b.readAll(), a.readAll());
+}
+
+void TestLog::markerFollowsListAndChart()
+{
+    QVERIFY(Fetch());
+    const QList<LogRecord> &entries = m_view->Log().Entries();
+    const QList<LogSession> &sessions = m_view->Log().Sessions();
+    // Selecting a row of the second session shows it and moves the marker there.
+    const int row = sessions[1].first + 5;
+    m_view->List()->setCurrentIndex(m_view->Model()->index(row, 0));
+    QCOMPARE(m_view->Log().CurrentSession(), 1);
+    QCOMPARE(m_view->Chart()->MarkerTime(), entries[row].time);
+    QVERIFY(m_view->Chart()->Charts().at(0)->MarkerVisible());
+
+    // A time from the chart selects the last entry not after it.
+    m_view->PlaceMarkerAt(entries[sessions[0].first].time.addSecs(150));
+    QCOMPARE(m_view->Log().CurrentSession(), 0);
+    const int selected = m_view->List()->currentIndex().row();
+    QCOMPARE(entries[selected].time, entries[sessions[0].first].time.addSecs(120));
+
+    // A click in the graph area does the same.
+    CChart2D *chart = m_view->Chart()->Charts().at(0);
+    QSignalSpy clicked(chart, &CChart2D::Clicked);
+    QTest::mouseClick(chart->Plot(), Qt::LeftButton, {}, chart->Plot()->rect().center());
+    QCOMPARE(clicked.size(), 1);
+    QCOMPARE(m_view->Log().CurrentSession(), 0);
+    const double x = clicked.at(0).at(0).toDouble();
+    QVERIFY(x >= chart->XMinimum() && x <= chart->XMaximum());
+}
+
+void TestLog::clearsTheInstrumentWhenAsked()
+{
+    m_prompt.answers = {false, true};
+    QVERIFY(Fetch());
+    QCOMPARE(m_prompt.asked.size(), 2);
+    // The instrument empties its log over its clearing steps.
+    QVERIFY(m_rig->WaitFor([this] {
+        m_rig->doc.ReadLogStatus();
+        m_rig->WaitIdle();
+        return !m_rig->doc.LogClearing() && m_rig->sim.Instrument().Log().Records().isEmpty();
+    }, 20000));
+}
+
+void TestLog::loadErrorsNameTheFileAndLine()
+{
+    const QString path = m_dir.filePath(QStringLiteral("bad.csv"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("\"Type\",\"Date\",\"Time\",\"HC\",\"O2\",\"CO \",\"H2S\",\"CO  STEL\",\"H2S STEL\",\"CO  TWA\",\"H2S TWA\",\"Battery\",\"Pump\"\r\n"
+            "\"Data (%LEL)\",06/15/04,08:01:00,1,20.8,2,0.1,,,,,4.099\r\n"
+            "\"Data (%LEL)\",06/15/04,08:02:00,abc,20.8,2,0.1,,,,,4.099\r\n");
+    f.close();
+    QVERIFY(m_view->LoadFrom(path));
+    QCOMPARE(m_prompt.asked.size(), 1);
+    QVERIFY2(m_prompt.asked[0].contains(QDir::toNativeSeparators(path) + QStringLiteral(", line 3")), qPrintable(m_prompt.asked[0]));
+    QCOMPARE(m_view->Log().Entries().size(), 2);
+
+    m_prompt.asked.clear();
+    const QString missing = m_dir.filePath(QStringLiteral("missing.csv"));
+    QVERIFY(!m_view->LoadFrom(missing));
+    QCOMPARE(m_prompt.asked.size(), 1);
+    QVERIFY(m_prompt.asked[0].startsWith(QStringLiteral("Error reading ")));
+    QVERIFY(m_prompt.asked[0].contains(QStringLiteral("missing.csv")));
+
+    m_prompt.asked.clear();
+    QVERIFY(!m_view->SaveTo(m_dir.filePath(QStringLiteral("no/such/folder/log.csv"))));
+    QCOMPARE(m_prompt.asked.size(), 1);
+    QVERIFY(m_prompt.asked[0].startsWith(QStringLiteral("Error writing ")));
+}
+
+void TestLog::coloursAreStoredAndApplied()
+{
+    QVERIFY(Fetch());
+    CChartColorDialog dialog;
+    int asked = 0;
+    dialog.SetChooser([&](const QColor &current, QWidget *) {
+        ++asked;
+        return asked == 1 ? QColor(0, 128, 255) : current;
+    });
+    dialog.Choose(QString::fromLatin1(LogChartColors::NormKey));
+    QCOMPARE(LogChartColors::Load().norm, LogChartColors::FromRgb(0, 128, 255));
+    // The same colour again writes nothing.
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Veltrion Norvane"), QStringLiteral("Altavo View"));
+    dialog.Choose(QString::fromLatin1(LogChartColors::StelKey));
+    QVERIFY(!settings.contains(QStringLiteral("Chart Colors/Stel")));
+
+    m_view->Chart()->SetColors(LogChartColors::Load());
+    QCOMPARE(m_view->Chart()->Charts().at(0)->Plot()->graph(0)->pen().color(), QColor(0, 128, 255));
+
+    dialog.Reset();
+    QCOMPARE(LogChartColors::Load(), LogChartColors());
+}
+
+void TestLog::sessionsDialogListsSessions()
+{
+    QVERIFY(Fetch());
+    m_view->Log().SelectSession(1);
+    CSessionsDialog dialog(m_view->Log().Entries(), m_view->Log().Sessions(), m_view->Log().CurrentSession(), m_view.get());
+    QTreeWidget *list = dialog.List();
+    QCOMPARE(list->topLevelItemCount(), 2);
+    QCOMPARE(dialog.Selected(), 1);
+    QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("2"));
+    QCOMPARE(list->topLevelItem(1)->text(3), QStringLiteral("BOB"));
+    QCOMPARE(list->topLevelItem(1)->text(4), QStringLiteral("TANK 4"));
+    QCOMPARE(list->topLevelItem(0)->text(1),
+             CSessionsDialog::TimeText(QDateTime(Day, QTime(8, 1), Qt::UTC)));
+    dialog.show();
+    Screenshot(dialog, QStringLiteral("log_sessions.png"));
+}
+
+QTEST_MAIN(TestLog)
+#include "tst_log.moc"
