@@ -1,5 +1,8 @@
 // altavo-cli: the program's operations for scripts and production lines.
 #include "CliSession.h"
+#include "datalog/LogCsv.h"
+#include "datalog/LogCsvReader.h"
+#include "datalog/LogRetrieval.h"
 #include "document/DownloadVerifier.h"
 #include "document/InstrumentIdentity.h"
 #include "document/OptionsFile.h"
@@ -12,6 +15,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QTextStream>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #ifdef Q_OS_WIN
@@ -28,6 +32,9 @@ struct CommandArgs
 {
     QString optionsPath; // --options FILE
     bool yes = false;    // --yes
+    QString csvPath;     // log: --csv FILE
+    QString fromCsvPath; // log: --from-csv FILE
+    bool clear = false;  // log: --clear
 };
 
 // Counts what the document reports while a transfer runs.
@@ -247,6 +254,24 @@ int SetClock(CCliSession &session, const CommandArgs &)
     return CliExit::Ok;
 }
 
+// Clears the instrument's log and follows the clearing to its end.
+int RunLogClear(CCliSession &session)
+{
+    CInstrumentDoc &doc = session.Doc();
+    CUpdateWatch watch(doc);
+    session.FollowProgress(doc.ClearProgress(), [&doc] { return !doc.LogClearing(); });
+    doc.StartLogClear();
+    if (!session.WaitIdle())
+        return CliExit::NoAnswer;
+    // The log status reports the steps still to do; the document asks again
+    // after each answer until the instrument has finished.
+    doc.ReadLogStatus();
+    if (!session.WaitFor([&] { return watch.Count(UpdateCode::LogStatus) > 0 && !doc.LogClearing() && doc.Link().IsIdle(); }))
+        return CliExit::NoAnswer;
+    std::printf("Log cleared.\n");
+    return CliExit::Ok;
+}
+
 int ClearLog(CCliSession &session, const CommandArgs &args)
 {
     if (!args.yes) {
@@ -264,18 +289,90 @@ int ClearLog(CCliSession &session, const CommandArgs &args)
         }
     }
 
+    return RunLogClear(session);
+}
+
+void PrintSessions(const QList<LogRecord> &entries, const QList<LogSession> &sessions)
+{
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    const auto time = [&](int index) {
+        return index >= 0 && index < entries.size() ? entries.at(index).time.toString(format) : QString();
+    };
+    if (sessions.isEmpty()) {
+        std::printf("No sessions in the log (%lld entries).\n", static_cast<long long>(entries.size()));
+        std::fflush(stdout);
+        return;
+    }
+    std::printf("%3s  %-19s  %-19s  %6s  %-16s  %s\n", "#", "Start", "End", "Data", "Operator", "Location");
+    for (int i = 0; i < sessions.size(); ++i) {
+        const LogSession &s = sessions.at(i);
+        std::printf("%3d  %-19s  %-19s  %6d  %-16s  %s\n", i + 1, qPrintable(time(s.first)), qPrintable(time(s.last)),
+                    s.dataCount, qPrintable(s.operatorText), qPrintable(s.location));
+    }
+    std::fflush(stdout);
+}
+
+// Fetches the data log as the log window does, prints its sessions, writes
+// the CSV file the window would save, and clears the instrument's log only
+// when asked and only once the file is safely written.
+int Log(CCliSession &session, const CommandArgs &args)
+{
     CInstrumentDoc &doc = session.Doc();
     CUpdateWatch watch(doc);
-    session.FollowProgress(doc.ClearProgress(), [&doc] { return !doc.LogClearing(); });
-    doc.StartLogClear();
+    // Gas names and divisors come from the instrument's own tables.
+    doc.ReadTimeKeeperSettings();
+    doc.ReadConfigurationA();
+    doc.ReadConfigurationB();
+    doc.ReadToxicTableCount();
+    if (!session.WaitFor([&] { return watch.Count(UpdateCode::ToxicCount) > 0 && doc.Link().IsIdle(); }))
+        return CliExit::NoAnswer;
+
+    CLogRetrieval log(doc);
+    bool ended = false;
+    QObject::connect(&log, &CLogRetrieval::SessionsFound, [&ended] { ended = true; });
+    session.FollowProgress(doc.LogProgress(), [&watch] { return watch.Count(UpdateCode::EndProgramming) > 0; });
+    // The status poll of the windowed program: a silent second fetches the
+    // record again.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &doc, &CInstrumentDoc::PollInstrument);
+    poll.start(1000);
+    log.Start();
+    const bool fetched = session.WaitFor([&] { return ended; });
+    poll.stop();
+    if (!fetched)
+        return CliExit::NoAnswer;
+    session.EndProgressLine();
+    PrintSessions(log.Entries(), log.Sessions());
+
+    QString error;
+    QString detail;
+    if (!LogCsv::Save(args.csvPath, log.Entries(), log.Sensors(), &error, &detail)) {
+        Error(detail.isEmpty() ? error : QStringLiteral("%1: %2").arg(error, detail));
+        if (args.clear)
+            Error(QStringLiteral("the log was not cleared."));
+        return CliExit::FileError;
+    }
+    std::printf("Log saved to %s (%lld entries).\n", qPrintable(args.csvPath), static_cast<long long>(log.Entries().size()));
+    std::fflush(stdout);
+    if (!args.clear)
+        return CliExit::Ok;
     if (!session.WaitIdle())
         return CliExit::NoAnswer;
-    // The log status reports the steps still to do; the document asks again
-    // after each answer until the instrument has finished.
-    doc.ReadLogStatus();
-    if (!session.WaitFor([&] { return watch.Count(UpdateCode::LogStatus) > 0 && !doc.LogClearing() && doc.Link().IsIdle(); }))
-        return CliExit::NoAnswer;
-    std::printf("Log cleared.\n");
+    return RunLogClear(session);
+}
+
+// The sessions of a saved log file; no instrument is needed.
+int LogFromCsv(const CommandArgs &args)
+{
+    const LogCsvReader reader({}, 0);
+    const LogCsvReader::Result result = reader.Load(args.fromCsvPath);
+    for (const LogCsvReader::Problem &p : result.problems)
+        Error(QStringLiteral("%1, line %2: %3").arg(args.fromCsvPath).arg(p.line).arg(p.text));
+    if (!result.Ok()) {
+        Error(result.detail.isEmpty() ? result.error : QStringLiteral("%1: %2").arg(result.error, result.detail));
+        return CliExit::FileError;
+    }
+    PrintSessions(result.entries, LogSession::Find(result.entries));
     return CliExit::Ok;
 }
 
@@ -292,6 +389,7 @@ const Command Commands[] = {
     {"download", "write the settings and IDs of --options FILE.kvo, read them back and compare", Download},
     {"set-clock", "set the instrument clock to this computer's time and read it back", SetClock},
     {"clear-log", "clear the instrument's data log (asks first unless --yes)", ClearLog},
+    {"log", "fetch the data log, print its sessions, save it as --csv FILE (--clear then clears it); --from-csv FILE prints a saved log's sessions", Log},
 };
 
 } // namespace
@@ -315,6 +413,9 @@ int main(int argc, char **argv)
     parser.addOption({{QStringLiteral("v"), QStringLiteral("verbose")}, QStringLiteral("Show every message on the line.")});
     parser.addOption({QStringLiteral("options"), QStringLiteral("Options file (.kvo) for upload and download."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("yes"), QStringLiteral("Do not ask before clearing the log.")});
+    parser.addOption({QStringLiteral("csv"), QStringLiteral("Data-log file (.csv) that log writes."), QStringLiteral("file")});
+    parser.addOption({QStringLiteral("from-csv"), QStringLiteral("Saved data-log file whose sessions log prints."), QStringLiteral("file")});
+    parser.addOption({QStringLiteral("clear"), QStringLiteral("With log --csv: clear the instrument's log once the file is written.")});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."));
     parser.process(app);
 
@@ -352,6 +453,27 @@ int main(int argc, char **argv)
     if (commandArgs.yes && name != QLatin1String("clear-log")) {
         std::fprintf(stderr, "altavo-cli: --yes goes with clear-log only.\n");
         return CliExit::Usage;
+    }
+    commandArgs.csvPath = parser.value(QStringLiteral("csv"));
+    commandArgs.fromCsvPath = parser.value(QStringLiteral("from-csv"));
+    commandArgs.clear = parser.isSet(QStringLiteral("clear"));
+    const bool logFiles = parser.isSet(QStringLiteral("csv")) || parser.isSet(QStringLiteral("from-csv")) || commandArgs.clear;
+    if (logFiles && name != QLatin1String("log")) {
+        std::fprintf(stderr, "altavo-cli: --csv, --from-csv and --clear go with log only.\n");
+        return CliExit::Usage;
+    }
+    if (name == QLatin1String("log")) {
+        if (commandArgs.csvPath.isEmpty() == commandArgs.fromCsvPath.isEmpty()) {
+            std::fprintf(stderr, "altavo-cli: log needs either --csv FILE or --from-csv FILE.\n");
+            return CliExit::Usage;
+        }
+        if (commandArgs.clear && commandArgs.csvPath.isEmpty()) {
+            std::fprintf(stderr, "altavo-cli: --clear goes with log --csv only.\n");
+            return CliExit::Usage;
+        }
+        // A saved file needs no instrument, so no port is opened.
+        if (!commandArgs.fromCsvPath.isEmpty())
+            return LogFromCsv(commandArgs);
     }
 
     CliOptions options;

@@ -1,0 +1,244 @@
+// altavo-cli log against altavo-sim on a pseudo-terminal: the CSV it writes is the log the instrument sent, sessions are printed, clearing waits for a written file, and a saved file needs no instrument.
+#include "SimDefaults.h"
+#include "datalog/LogCsv.h"
+#include "datalog/LogCsvReader.h"
+#include "datalog/LogDecoder.h"
+#include "datalog/LogSession.h"
+#include "document/ToxicRecord.h"
+#include "link/LinkRecord.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct CliRun
+{
+    int status = -1;
+    QString out;
+    QByteArray err;
+};
+
+CliRun RunCli(const QStringList &args)
+{
+    QProcess cli;
+    cli.setStandardInputFile(QProcess::nullDevice());
+    cli.start(qEnvironmentVariable("ALTAVO_CLI"), args);
+    CliRun run;
+    if (!cli.waitForFinished(60000)) {
+        cli.kill();
+        cli.waitForFinished(1000);
+    }
+    run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    run.out = QString::fromLocal8Bit(cli.readAllStandardOutput());
+    run.err = cli.readAllStandardError();
+    return run;
+}
+
+QString Describe(const CliRun &run)
+{
+    return QStringLiteral("status %1\nstdout:\n%2\nstderr:\n%3").arg(run.status).arg(run.out, QString::fromLocal8Bit(run.err.right(3000)));
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The characters the instrument sent, from the --verbose trace ("< " lines,
+// other bytes written as <xx>).
+QByteArray Received(const QByteArray &trace)
+{
+    QByteArray bytes;
+    static const QRegularExpression escape(QStringLiteral("<([0-9a-f]{2})>"));
+    for (const QByteArray &line : trace.split('\n')) {
+        if (!line.startsWith("< "))
+            continue;
+        QString text = QString::fromLatin1(line.mid(2));
+        qsizetype at = 0;
+        QRegularExpressionMatch m;
+        while ((m = escape.match(text, at)).hasMatch()) {
+            bytes += text.mid(at, m.capturedStart() - at).toLatin1();
+            bytes += char(m.captured(1).toInt(nullptr, 16));
+            at = m.capturedEnd();
+        }
+        bytes += text.mid(at).toLatin1();
+    }
+    return bytes;
+}
+
+// The log records among the received replies, in order.
+QList<QByteArray> LogRecords(const QByteArray &received)
+{
+    QList<QByteArray> records;
+    for (qsizetype i = received.indexOf(':'); i >= 0; i = received.indexOf(':', i + 1)) {
+        if (received.size() - i < 11)
+            break;
+        const int n = LinkRecord::RecordCount(received.constData() + i);
+        if (received.size() - i < LinkRecord::RecordLength(n))
+            break;
+        const LinkReply reply = LinkRecord::DecodeRecord(received.constData() + i, int(received.size() - i));
+        if (reply.type == 0)
+            records.append(reply.data);
+    }
+    return records;
+}
+
+} // namespace
+
+class TestCliLog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void csvIsTheLogTheInstrumentSent();
+    void clearsOnlyAfterTheFileIsWritten();
+    void savedFileNeedsNoInstrument();
+    void badArgumentsAreUsageErrors_data();
+    void badArgumentsAreUsageErrors();
+
+private:
+    QStringList Args(const QStringList &command) const { return QStringList{QStringLiteral("--serial"), m_pty} + command; }
+
+    QTemporaryDir m_dir;
+    QProcess m_sim;
+    QString m_pty;
+};
+
+void TestCliLog::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("ALTAVO_SIM") || qEnvironmentVariableIsEmpty("ALTAVO_CLI"))
+        QSKIP("ALTAVO_SIM and ALTAVO_CLI name the programs; run through ctest");
+    QVERIFY(m_dir.isValid());
+}
+
+void TestCliLog::init()
+{
+    m_sim.start(qEnvironmentVariable("ALTAVO_SIM"), {QStringLiteral("--pty")});
+    QVERIFY(m_sim.waitForStarted(5000));
+    QByteArray out;
+    QDeadlineTimer deadline(5000);
+    while (!out.contains('\n') && !deadline.hasExpired()) {
+        m_sim.waitForReadyRead(100);
+        out += m_sim.readAllStandardOutput();
+    }
+    const QByteArray line = out.left(out.indexOf('\n')).trimmed();
+    QVERIFY2(line.startsWith("pty: "), line.constData());
+    m_pty = QString::fromLocal8Bit(line.mid(5));
+}
+
+void TestCliLog::cleanup()
+{
+    m_sim.terminate();
+    if (!m_sim.waitForFinished(3000))
+        m_sim.kill();
+    m_sim.waitForFinished(1000);
+}
+
+void TestCliLog::csvIsTheLogTheInstrumentSent()
+{
+    const QString path = m_dir.filePath(QStringLiteral("log.csv"));
+    const CliRun run = RunCli(Args({QStringLiteral("--verbose"), QStringLiteral("log"), QStringLiteral("--csv"), path}));
+    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+    QVERIFY2(run.err.contains("Uploading Log"), qPrintable(Describe(run)));
+    const QByteArray file = ReadFile(path);
+
+    // The same records decoded and written by the core, with the instrument's
+    // toxic table; the markers take their times from the file's first and
+    // last rows (the log's start and the clock read at the start).
+    const QList<QByteArray> table = SimDefaults::ToxicTable();
+    const CToxicRecord co(table.at(1)), h2s(table.at(2));
+    const LogSensors sensors(co.GasName(), co.Fraction(), h2s.GasName(), h2s.Fraction(), 100);
+    const QList<QByteArray> lines = file.split('\n');
+    QVERIFY(lines.size() > 4);
+    const QList<QByteArray> first = LogCsv::Split(lines.at(1).trimmed());
+    const QList<QByteArray> last = LogCsv::Split(lines.at(lines.size() - 2).trimmed());
+    QCOMPARE(first.value(0), QByteArray("Start of data log"));
+    QCOMPARE(last.value(0), QByteArray("End of data log"));
+    const QDateTime start = LogCsvReader::ParseTime(first.value(1), first.value(2));
+    const QDateTime end = LogCsvReader::ParseTime(last.value(1), last.value(2));
+
+    QList<LogRecord> entries{LogRecord::Marker(LogRecord::StartOfLog, start)};
+    LogDecoder decoder(sensors);
+    decoder.SetRunningDate(start.date());
+    const QList<QByteArray> records = LogRecords(Received(run.err));
+    QVERIFY(records.size() > 40);
+    for (const QByteArray &r : records)
+        decoder.Decode(r, entries);
+    entries.append(LogRecord::Marker(LogRecord::EndOfLog, end));
+    const QByteArray expected = LogCsv::FileText(entries, sensors);
+    QCOMPARE(file.size(), expected.size());
+    QCOMPARE(file, expected);
+
+    // The demonstration log's two sessions, one line each.
+    static const QRegularExpression row(QStringLiteral("^ +[12]  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d "),
+                                        QRegularExpression::MultilineOption);
+    QCOMPARE(run.out.count(row), 2);
+    const CliRun offline = RunCli({QStringLiteral("log"), QStringLiteral("--from-csv"), path});
+    QVERIFY2(offline.status == 0, qPrintable(Describe(offline)));
+    QCOMPARE(offline.out, run.out.left(offline.out.size()));
+}
+
+void TestCliLog::clearsOnlyAfterTheFileIsWritten()
+{
+    const QString unwritable = m_dir.filePath(QStringLiteral("no/such/folder/log.csv"));
+    const CliRun failed = RunCli(Args({QStringLiteral("log"), QStringLiteral("--csv"), unwritable, QStringLiteral("--clear")}));
+    QCOMPARE(failed.status, 5);
+    QVERIFY2(failed.err.contains("Error writing") && failed.err.contains("not cleared"), qPrintable(Describe(failed)));
+
+    // The log is still there, is saved, and then cleared.
+    const QString path = m_dir.filePath(QStringLiteral("kept.csv"));
+    const CliRun saved = RunCli(Args({QStringLiteral("log"), QStringLiteral("--csv"), path, QStringLiteral("--clear")}));
+    QVERIFY2(saved.status == 0, qPrintable(Describe(saved)));
+    QVERIFY(saved.out.contains(QStringLiteral("Log cleared.")));
+    const LogCsvReader::Result kept = LogCsvReader({}, 0).Load(path);
+    QVERIFY(kept.Ok());
+    QCOMPARE(LogSession::Find(kept.entries).size(), 2);
+
+    const CliRun after = RunCli(Args({QStringLiteral("log"), QStringLiteral("--csv"), m_dir.filePath(QStringLiteral("after.csv"))}));
+    QVERIFY2(after.status == 0, qPrintable(Describe(after)));
+    QVERIFY2(after.out.startsWith(QStringLiteral("No sessions in the log")), qPrintable(after.out));
+}
+
+void TestCliLog::savedFileNeedsNoInstrument()
+{
+    const QString golden = qEnvironmentVariable("ALTAVO_TEST_DATA") + QStringLiteral("/log/upload.csv");
+    // A port that cannot be opened is never tried.
+    const CliRun run = RunCli({QStringLiteral("--serial"), QStringLiteral("/nonexistent/tty"), QStringLiteral("log"),
+                               QStringLiteral("--from-csv"), golden});
+    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+    QVERIFY2(run.out.startsWith(QStringLiteral("  #  Start")), qPrintable(run.out));
+
+    const CliRun missing = RunCli({QStringLiteral("log"), QStringLiteral("--from-csv"), m_dir.filePath(QStringLiteral("none.csv"))});
+    QCOMPARE(missing.status, 5);
+    QVERIFY2(missing.err.contains("Error reading") && missing.err.contains("none.csv"), qPrintable(Describe(missing)));
+}
+
+void TestCliLog::badArgumentsAreUsageErrors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("log without a file") << QStringList{QStringLiteral("log")};
+    QTest::newRow("both files") << QStringList{QStringLiteral("log"), QStringLiteral("--csv"), QStringLiteral("a.csv"),
+                                               QStringLiteral("--from-csv"), QStringLiteral("b.csv")};
+    QTest::newRow("clear with a saved file") << QStringList{QStringLiteral("log"), QStringLiteral("--from-csv"),
+                                                            QStringLiteral("b.csv"), QStringLiteral("--clear")};
+    QTest::newRow("csv with another command") << QStringList{QStringLiteral("identity"), QStringLiteral("--csv"), QStringLiteral("a.csv")};
+}
+
+void TestCliLog::badArgumentsAreUsageErrors()
+{
+    QFETCH(QStringList, args);
+    const CliRun run = RunCli(args);
+    QVERIFY2(run.status == 2, qPrintable(Describe(run)));
+}
+
+QTEST_GUILESS_MAIN(TestCliLog)
+#include "tst_clilog.moc"
