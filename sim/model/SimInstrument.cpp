@@ -2,6 +2,7 @@
 #include "SimInstrument.h"
 
 #include "SimDefaults.h"
+#include "SimFlash.h"
 #include "link/LinkRecord.h"
 #include "link/RecordTypes.h"
 
@@ -141,6 +142,8 @@ QByteArray CSimInstrument::HandleRecord(int type, unsigned address, const QByteA
             m_sensors.ResetStelTwa();
         } else if (type == ClearLog) {
             m_log.StartClear(Now());
+        } else if (type == StartProgramming) {
+            CSimFlash::EraseProgramArea(m_words); // the boot loader takes over
         }
         return Character(Done);
 
@@ -278,7 +281,9 @@ QByteArray CSimInstrument::HandleWordRequest(int type, unsigned address, const Q
     if (type == RecordType::WriteWords) {
         if (n == 0 || (n & 1) || (address & 1) || address + unsigned(n) > 0x10000u || word < SimMap::BootAreaEnd)
             return Character(Refused);
-        SetWordBytes(word, data);
+        // Flash cells only clear bits: a block that needs an erase first is refused whole.
+        if (!CSimFlash::Program(m_words, word, data))
+            return Character(Refused);
         return Character(Done);
     }
 

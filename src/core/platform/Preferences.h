@@ -32,6 +32,16 @@ QString WindowKey(int index);
 // Every placement section (the main window's, and one per view title).
 inline constexpr char ShowCmd[] = "ShowCmd";
 inline constexpr char NormalPosition[] = "NormalPosition";
+
+// Flash programming: the last file of the Programming view (the board test's
+// two files under their own names) and the next serial number to stamp.
+inline constexpr char Programming[] = "Programming";
+inline constexpr char HexFile[] = "HexFile";
+inline constexpr char FlashTestFile[] = "FlashTestFile";
+inline constexpr char BoardTestFile[] = "BoardTestFile";
+inline constexpr char SequentialID[] = "SequentialID";
+// The configuration wizard keeps its own "HexFile" and "SequentialID".
+inline constexpr char Wizard[] = "Wizard";
 } // namespace Pref
 
 class CPreferences
