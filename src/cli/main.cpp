@@ -1,4 +1,5 @@
 // altavo-cli: the program's operations for scripts and production lines.
+#include "CliFirmware.h"
 #include "CliSession.h"
 #include "datalog/LogCsv.h"
 #include "datalog/LogCsvReader.h"
@@ -32,9 +33,11 @@ struct CommandArgs
 {
     QString optionsPath; // --options FILE
     bool yes = false;    // --yes
+    QString hexFile;     // program, wizard: the HEX file
     QString csvPath;     // log: --csv FILE
     QString fromCsvPath; // log: --from-csv FILE
     bool clear = false;  // log: --clear
+    CCliFirmware::WizardOptions wizard; // --model, --units, --gas
 };
 
 // Counts what the document reports while a transfer runs.
@@ -292,6 +295,16 @@ int ClearLog(CCliSession &session, const CommandArgs &args)
     return RunLogClear(session);
 }
 
+int Program(CCliSession &session, const CommandArgs &args)
+{
+    return CCliFirmware::Program(session, args.hexFile);
+}
+
+int Wizard(CCliSession &session, const CommandArgs &args)
+{
+    return CCliFirmware::Wizard(session, args.wizard, args.hexFile);
+}
+
 void PrintSessions(const QList<LogRecord> &entries, const QList<LogSession> &sessions)
 {
     const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
@@ -389,6 +402,8 @@ const Command Commands[] = {
     {"download", "write the settings and IDs of --options FILE.kvo, read them back and compare", Download},
     {"set-clock", "set the instrument clock to this computer's time and read it back", SetClock},
     {"clear-log", "clear the instrument's data log (asks first unless --yes)", ClearLog},
+    {"program", "program FILE.hex into the flash, compare the boot area, stamp a serial number", Program},
+    {"wizard", "set up a new instrument: --model N [--units N] [--gas N] FILE.hex", Wizard},
     {"log", "fetch the data log, print its sessions, save it as --csv FILE (--clear then clears it); --from-csv FILE prints a saved log's sessions", Log},
 };
 
@@ -416,6 +431,9 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("csv"), QStringLiteral("Data-log file (.csv) that log writes."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("from-csv"), QStringLiteral("Saved data-log file whose sessions log prints."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("clear"), QStringLiteral("With log --csv: clear the instrument's log once the file is written.")});
+    parser.addOption({QStringLiteral("model"), QStringLiteral("wizard: the model number (48) or its position in the list (1)."), QStringLiteral("n")});
+    parser.addOption({QStringLiteral("units"), QStringLiteral("wizard: the combustible units choice 1-4 (default: the first the model offers)."), QStringLiteral("n")});
+    parser.addOption({QStringLiteral("gas"), QStringLiteral("wizard: the special gas's position in its list (default: the preset one)."), QStringLiteral("n")});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."));
     parser.process(app);
 
@@ -433,8 +451,14 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "altavo-cli: unknown command \"%s\" (try --help).\n", qPrintable(args[0]));
         return CliExit::Usage;
     }
-    if (args.size() > 1) {
-        std::fprintf(stderr, "altavo-cli: unexpected argument \"%s\" (try --help).\n", qPrintable(args[1]));
+    // "program" and "wizard" take the HEX file after the command.
+    const bool takesFile = args[0] == QLatin1String("program") || args[0] == QLatin1String("wizard");
+    if (args.size() > (takesFile ? 2 : 1)) {
+        std::fprintf(stderr, "altavo-cli: unexpected argument \"%s\" (try --help).\n", qPrintable(args[takesFile ? 2 : 1]));
+        return CliExit::Usage;
+    }
+    if (takesFile && args.size() < 2) {
+        std::fprintf(stderr, "altavo-cli: %s needs a HEX file.\n", qPrintable(args[0]));
         return CliExit::Usage;
     }
 
@@ -474,6 +498,24 @@ int main(int argc, char **argv)
         // A saved file needs no instrument, so no port is opened.
         if (!commandArgs.fromCsvPath.isEmpty())
             return LogFromCsv(commandArgs);
+    }
+    if (takesFile)
+        commandArgs.hexFile = args[1];
+    for (const char *option : {"model", "units", "gas"}) {
+        const QString key = QLatin1String(option);
+        if (!parser.isSet(key))
+            continue;
+        bool number = false;
+        const int value = parser.value(key).toInt(&number);
+        if (name != QLatin1String("wizard") || !number || value <= 0) {
+            std::fprintf(stderr, "altavo-cli: --%s goes with wizard only and takes a number.\n", option);
+            return CliExit::Usage;
+        }
+        (key == QLatin1String("model") ? commandArgs.wizard.model : key == QLatin1String("units") ? commandArgs.wizard.units : commandArgs.wizard.gas) = value;
+    }
+    if (name == QLatin1String("wizard") && !commandArgs.wizard.model) {
+        std::fprintf(stderr, "altavo-cli: wizard needs --model.\n");
+        return CliExit::Usage;
     }
 
     CliOptions options;
