@@ -2,6 +2,7 @@
 #include "SimInstrument.h"
 
 #include "SimDefaults.h"
+#include "SimDisplay.h"
 #include "SimFlash.h"
 #include "link/LinkRecord.h"
 #include "link/RecordTypes.h"
@@ -29,6 +30,9 @@ quint16 GetWord(const QByteArray &bytes, int offset)
 {
     return quint16(quint8(bytes[offset]) | (quint8(bytes[offset + 1]) << 8));
 }
+
+// RAM bytes of the selected range's calibration DAC word.
+constexpr int CalDacRam = 190;
 
 // Sensor bits of TimeKeeper byte 61.
 constexpr int SensorHc = 0, SensorO2 = 1, SensorToxic1 = 2, SensorToxic2 = 3;
@@ -300,6 +304,7 @@ QByteArray CSimInstrument::PowerCycle()
     m_bank = -1;
     m_programMode = false;
     m_keys = 0;
+    m_display.Reset();
     PressKeys(0);
     Advance();
     m_sensors.ResetPeaks();
@@ -450,6 +455,7 @@ void CSimInstrument::PressKeys(quint8 keys)
     // Bit 0 On/Off, bit 1 Up, bit 2 Down. The port pins read low while a
     // button is held.
     m_keys = keys & 0x07;
+    m_display.Buttons(m_keys);
     quint8 a = quint8(m_ram[SimMap::PortAData]);
     quint8 b = quint8(m_ram[SimMap::PortBData]);
     a = (m_keys & 1) ? (a & ~0x01) : (a | 0x01);
@@ -774,52 +780,11 @@ QByteArray CSimInstrument::Battery()
 
 void CSimInstrument::DrawDisplay()
 {
-    // Four rows of eight cells (large, small, large, small), the battery as
-    // user character 5 and the annunciators in the last byte.
-    const CSimSensors &s = m_sensors;
-    auto cells = [](const QByteArray &text) { return text.leftJustified(8, ' ', true); };
-    QByteArray rows;
-    if (m_programMode) {
-        rows = cells("PROGRAM") + cells("  MODE") + cells({}) + cells({});
-    } else {
-        const QByteArray range = RangeRecord(HcRange());
-        const int unit = quint8(range[7]);
-        const double scale = GetWord(range, 14) < 75 ? 10.0 : 1.0;
-        const double hcShown = HcRaw(s.Value(CSimSensors::HC)) / scale * (unit == 4 ? 10.0 : 1.0);
-        const char *unitText = unit == 1 ? "%LEL" : unit == 2 ? "%VOL" : unit == 4 ? "PPM " : unit == 8 ? "%GAS"
-                               : unit == 16 ? "%LOW" : unit == 32 ? "%HI " : "    ";
-        QByteArray hc = Fitted(SensorHc) ? QByteArray::number(hcShown, 'f', scale > 1 ? 1 : 0) : "---";
-        QByteArray o2 = Fitted(SensorO2) ? QByteArray::number(s.Value(CSimSensors::O2), 'f', 1) : "--.-";
-        auto toxic = [&](int t, int sensor) -> QByteArray {
-            if (!Fitted(sensor))
-                return "---";
-            const double f = ToxicFraction(t);
-            const int decimals = f > 20.01 ? 2 : f > 1.01 ? 1 : 0;
-            return QByteArray::number(ToxicRaw(t, s.Value(CSimSensors::Toxic1 + t)) / f, 'f', decimals);
-        };
-        auto name = [&](int t) {
-            const QByteArray r = ToxicRecord(ToxicGas(t));
-            return QByteArray() + r[1] + r[0] + r[3];
-        };
-        rows = cells(hc.rightJustified(3) + ' ' + o2.rightJustified(4));
-        rows += cells(QByteArray(unitText) + " O2" + char(5));
-        rows += cells(toxic(0, SensorToxic1).rightJustified(3) + ' ' + toxic(1, SensorToxic2).rightJustified(4));
-        rows += cells(name(0) + "  " + name(1));
-    }
-    QByteArray glyph(7, '\0');
-    const int bars = s.BatteryBars();
-    glyph[0] = char(0x0E);
-    for (int row = 1; row < 7; ++row)
-        glyph[row] = char(7 - row <= bars ? 0x1F : 0x11);
-    // Annunciators: 0 heartbeat, 1 gas alarm, 2 low battery.
-    quint8 lamps = Clock().time().second() & 1 ? 0x01 : 0x00;
-    const bool gas = (Fitted(SensorHc) && HcRaw(s.Value(CSimSensors::HC)) >= (SettingsWord(44 + 2 * HcRange()) & 0x3FF))
-                     || (Fitted(SensorO2) && qRound(s.Value(CSimSensors::O2) * 10.0) <= (SettingsWord(52) & 0x3FF))
-                     || (Fitted(SensorToxic1) && ToxicRaw(0, s.Value(CSimSensors::Toxic1)) >= (SettingsWord(54) & 0x3FF))
-                     || (Fitted(SensorToxic2) && ToxicRaw(1, s.Value(CSimSensors::Toxic2)) >= (SettingsWord(56) & 0x3FF));
-    if (gas && !m_programMode)
-        lamps |= 0x02;
-    if (bars <= 1)
-        lamps |= 0x04;
-    m_ram.replace(SimMap::DisplayAddress, SimMap::DisplayBytes, rows + glyph + char(lamps));
+    m_ram.replace(SimMap::DisplayAddress, SimMap::DisplayBytes, m_display.Draw(*this));
+    // The firmware keeps the selected range's calibration DAC setting (12
+    // bits, split over the range's high and warning alarm words) at RAM
+    // 190-191, low byte first.
+    const int r = HcRange();
+    const int calDac = ((SettingsWord(30 + 2 * r) >> 10) & 0x3F) | (((SettingsWord(44 + 2 * r) >> 10) & 0x3F) << 6);
+    PutWord(m_ram, CalDacRam, quint16(calDac));
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "SimDataLog.h"
+#include "SimDisplay.h"
 #include "SimMemoryMap.h"
 #include "SimSensors.h"
 
@@ -107,6 +108,8 @@ public:
 
     CSimSensors &Sensors() { return m_sensors; }
     CSimDataLog &Log() { return m_log; }
+    // The display's screen and on/off state, which the buttons change.
+    const CSimDisplay &Display() const { return m_display; }
 
     // Settings decoded the way the firmware uses them.
     int HcRange() const;
@@ -139,6 +142,7 @@ private:
     QList<QByteArray> m_toxic;
     CSimSensors m_sensors;
     CSimDataLog m_log;
+    CSimDisplay m_display;
     int m_bank = -1;
     bool m_programMode = false;
     quint8 m_keys = 0;
