@@ -280,11 +280,11 @@ void TestEngineeringViews::ram()
     QVERIFY(b.rig.WaitIdle());
     QCOMPARE(list->Cell(64, 1), before);
     QCOMPARE(list->Cell(65, 6), Hex(quint8(b.Doc().Ram()[0x515]), 2));
-    Screenshot(view.get(), QStringLiteral("engineering-ram"));
 
     view->resize(900, 300);
     list->ScrollToTop(40);
     QTRY_COMPARE(list->TopRow(), 40);
+    Screenshot(view.get(), QStringLiteral("engineering-ram"));
     view.reset();
     QCOMPARE(CPreferences::GetInt(QStringLiteral("RAM"), QStringLiteral("TopIndex"), -1), 40);
 }
