@@ -74,6 +74,12 @@ int main(int argc, char **argv)
         {QStringLiteral("latency"), QStringLiteral("Delay before each reply, in milliseconds."), QStringLiteral("MS"), QStringLiteral("0")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the faults and the sensor readings."), QStringLiteral("S"), QStringLiteral("1")},
         {QStringLiteral("trace"), QStringLiteral("Print every request and reply on standard error.")},
+        {QStringLiteral("board-test"),
+         QStringLiteral("Play a bare main board in its test box: the flash sectors start erased.")},
+        {QStringLiteral("board-fault"),
+         QStringLiteral("Put a fault on the board for the board test: ram, timekeeper, flash or analog (repeat or join "
+                        "with commas for several)."),
+         QStringLiteral("FAULT")},
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
@@ -98,11 +104,22 @@ int main(int argc, char **argv)
     options.baud = int(baud);
     options.latencyMs = int(latency);
     options.seed = quint32(seed);
+    SimBoardFaults boardFaults;
+    for (const QString &value : parser.values(QStringLiteral("board-fault"))) {
+        QString bad;
+        if (!SimBoardFaults::Parse(value, boardFaults, &bad))
+            return Fail(QStringLiteral("--board-fault takes %1, not \"%2\"").arg(SimBoardFaults::Names().join(QStringLiteral(", ")), bad));
+    }
 
     const bool gateway = parser.isSet(QStringLiteral("gateway"));
     const bool pty = parser.isSet(QStringLiteral("pty")) || !gateway;
 
     CSimulator simulator(options);
+    simulator.Instrument().TestBox().SetFaults(boardFaults);
+    if (parser.isSet(QStringLiteral("board-test")) || boardFaults.Any()) {
+        for (int s = 0; s < SimMap::SectorCount; ++s)
+            simulator.Instrument().EraseSector(s);
+    }
     if (parser.isSet(QStringLiteral("trace"))) {
         QObject::connect(&simulator, &CSimulator::RequestServed, [](const QByteArray &request, const QByteArray &reply) {
             std::fprintf(stderr, "-> %s\n<- %s\n", request.constData(),

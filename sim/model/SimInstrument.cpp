@@ -171,12 +171,14 @@ QByteArray CSimInstrument::HandleRecord(int type, unsigned address, const QByteA
         if (count < 0 || address + unsigned(count) > unsigned(SimMap::RamSize))
             return Character(Refused);
         Advance();
+        m_testBox.BeforeRamRead(m_ram);
         return Reply(ReadRam, address, m_ram.mid(int(address), count));
 
     case WriteRam:
         if (n == 0 || address + unsigned(n) > unsigned(SimMap::RamSize))
             return Character(Refused);
         SetRam(int(address), data);
+        m_testBox.AfterRamWrite(m_ram, int(address), n);
         return Character(Done);
 
     case ReadTimeKeeper:
@@ -188,6 +190,7 @@ QByteArray CSimInstrument::HandleRecord(int type, unsigned address, const QByteA
         if (n == 0 || address + unsigned(n) > unsigned(SimMap::TimeKeeperSize))
             return Character(Refused);
         SetTimeKeeper(int(address), data);
+        m_testBox.AfterTimeKeeperWrite(m_timeKeeper, int(address), n);
         return Character(Done);
 
     case ReadIdEntry:
@@ -249,10 +252,10 @@ QByteArray CSimInstrument::HandleRecord(int type, unsigned address, const QByteA
         return Reply(type, 0, b);
     }
     if (type >= BoardTest0 && type <= BoardTest0 + 3) {
-        // The board-test firmware switches the channel muxes as asked and
-        // echoes the setting it now has.
+        // The board-test firmware and the test box (SimTestBox.h).
         m_boardTest[type - BoardTest0] = data;
-        return Reply(type, 0, data);
+        const QByteArray reply = m_testBox.Handle(type, data);
+        return reply.isEmpty() ? Character(Refused) : Reply(type, 0, reply);
     }
     return Character(Unreadable);
 }
@@ -293,7 +296,7 @@ QByteArray CSimInstrument::HandleWordRequest(int type, unsigned address, const Q
 
     // EraseSector
     const int sector = SectorOf(word);
-    if (sector < 0)
+    if (sector < 0 || m_testBox.RefusesErase(sector))
         return Character(Refused);
     EraseSector(sector);
     return Character(Done);

@@ -8,6 +8,7 @@
 #include "SimDisplay.h"
 #include "SimMemoryMap.h"
 #include "SimSensors.h"
+#include "SimTestBox.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -108,6 +109,8 @@ public:
 
     CSimSensors &Sensors() { return m_sensors; }
     CSimDataLog &Log() { return m_log; }
+    // The production test box the board sits in, with its faults.
+    CSimTestBox &TestBox() { return m_testBox; }
     // The display's screen and on/off state, which the buttons change.
     const CSimDisplay &Display() const { return m_display; }
 
@@ -142,6 +145,7 @@ private:
     QList<QByteArray> m_toxic;
     CSimSensors m_sensors;
     CSimDataLog m_log;
+    CSimTestBox m_testBox;
     CSimDisplay m_display;
     int m_bank = -1;
     bool m_programMode = false;

@@ -212,6 +212,12 @@ void CInstrumentDoc::LogNext() { Queue(RecordType::LogNext, 0); }
 void CInstrumentDoc::LogRepeat() { Queue(RecordType::LogRepeat, 0); }
 void CInstrumentDoc::LogUploadStart() { Queue(RecordType::LogUploadStart, 0); }
 
+void CInstrumentDoc::SendBoardTest(int type, const QByteArray &data)
+{
+    if (type >= RecordType::BoardTest0 && type <= RecordType::BoardTest0 + 3)
+        Queue(type, 0, data);
+}
+
 void CInstrumentDoc::ReadToxicRecord(int record)
 {
     for (int offset : ToxicChunkOffsets) {

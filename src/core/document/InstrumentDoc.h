@@ -108,6 +108,8 @@ public:
     void LogNext();
     void LogRepeat();
     void LogUploadStart();
+    // A board-test record (types 240 to 243) with its data bytes.
+    void SendBoardTest(int type, const QByteArray &data);
 
     // ---- transfers ----
     void UploadAll();
