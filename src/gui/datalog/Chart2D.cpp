@@ -82,7 +82,9 @@ int CChart2D::AddSeries(const QList<double> &x, const QList<double> &y, const QP
     QCPGraph *graph = m_plot->addGraph();
     graph->setAdaptiveSampling(true);
     graph->setPen(pen);
-    if (points == SmallPoints)
+    // Point marks help only while they stand apart; on a long session they
+    // merge into the line, and drawing them is what makes it slow.
+    if (points == SmallPoints && x.size() <= MaximumPointMarks)
         graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, pen.color(), pen.color(), 3));
     QVector<double> keys;
     keys.reserve(x.size());

@@ -22,6 +22,8 @@ class CChart2D : public QWidget
     Q_OBJECT
 public:
     enum PointStyle { NoPoints, SmallPoints };
+    // Series longer than this are drawn as lines without point marks.
+    static constexpr int MaximumPointMarks = 2000;
 
     explicit CChart2D(QWidget *parent = nullptr);
 

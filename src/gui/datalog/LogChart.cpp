@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 QColor FromReference(int ref)
 {
@@ -51,6 +53,8 @@ void CLogChart::ShowGroup(int group)
     m_visible = group;
     for (int i = 0; i < m_charts.size(); ++i)
         m_charts[i]->setVisible(group == AllGroups || group == i);
+    // The visible charts share the pane's height at once, not on the next pass of the event loop.
+    m_layout->activate();
 }
 
 QList<CChart2D *> CLogChart::VisibleCharts() const
@@ -80,7 +84,10 @@ void CLogChart::Build()
         for (const LogChartSeries::Series &series : LogChartSeries::Compute(entries, session, group, m_setup)) {
             const LogChartSeries::Style style = LogChartSeries::StyleOf(series.code);
             const QColor colour = FromReference(m_colors.Role(LogChartSeries::ColourOf(series.code)));
-            chart->AddSeries(series.x, series.y, SeriesPen(colour, style),
+            // A series the session never gives (no STEL logged, no range
+            // change) is added empty: a million holes would only cost time.
+            const bool empty = std::all_of(series.y.cbegin(), series.y.cend(), LogChartSeries::IsHole);
+            chart->AddSeries(empty ? QList<double>() : series.x, empty ? QList<double>() : series.y, SeriesPen(colour, style),
                              style == LogChartSeries::Measured ? CChart2D::SmallPoints : CChart2D::NoPoints);
         }
         // A table not read yet gives no maximum; the readings then set the scale.
