@@ -1,4 +1,5 @@
 // altavo-cli as a technician runs it against altavo-sim on a pseudo-terminal: upload, download with read-back, clock, log clearing and the failure statuses.
+#include "ProgramRuns.h"
 #include "platform/ProfileFile.h"
 
 #include <QDeadlineTimer>
@@ -6,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -14,34 +16,6 @@
 #endif
 
 namespace {
-
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-CliRun RunCli(const QStringList &args)
-{
-    QProcess cli;
-    cli.setStandardInputFile(QProcess::nullDevice()); // never a terminal: no questions
-    cli.start(qEnvironmentVariable("ALTAVO_CLI"), args);
-    CliRun run;
-    if (!cli.waitForFinished(20000)) {
-        cli.kill();
-        cli.waitForFinished(1000);
-    }
-    run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(cli.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(cli.readAllStandardError());
-    return run;
-}
-
-QString Describe(const CliRun &run)
-{
-    return QStringLiteral("status %1\nstdout:\n%2\nstderr:\n%3").arg(run.status).arg(run.out, run.err);
-}
 
 QString Line(const QString &text, const QString &start)
 {
@@ -84,11 +58,10 @@ private slots:
     void missingDeviceGivesPortError();
 
 private:
-    QStringList Args(const QStringList &command) const { return QStringList{QStringLiteral("--serial"), m_pty} + command; }
+    QStringList Args(const QStringList &command) const { return QStringList{QStringLiteral("--serial"), m_sim->Pty()} + command; }
 
     QTemporaryDir m_dir;
-    QProcess m_sim;
-    QString m_pty;
+    std::unique_ptr<CSimProcess> m_sim;
 };
 
 void TestCli::initTestCase()
@@ -101,25 +74,13 @@ void TestCli::initTestCase()
 void TestCli::init()
 {
     // A fresh instrument for every test, so none sees another's download.
-    m_sim.start(qEnvironmentVariable("ALTAVO_SIM"), {QStringLiteral("--pty")});
-    QVERIFY(m_sim.waitForStarted(5000));
-    QByteArray out;
-    QDeadlineTimer deadline(5000);
-    while (!out.contains('\n') && !deadline.hasExpired()) {
-        m_sim.waitForReadyRead(100);
-        out += m_sim.readAllStandardOutput();
-    }
-    const QByteArray line = out.left(out.indexOf('\n')).trimmed();
-    QVERIFY2(line.startsWith("pty: "), line.constData());
-    m_pty = QString::fromLocal8Bit(line.mid(5));
+    m_sim = std::make_unique<CSimProcess>();
+    QVERIFY(m_sim->Start({QStringLiteral("--pty")}));
 }
 
 void TestCli::cleanup()
 {
-    m_sim.terminate();
-    if (!m_sim.waitForFinished(3000))
-        m_sim.kill();
-    m_sim.waitForFinished(1000);
+    m_sim.reset();
 }
 
 void TestCli::uploadPrintsSummaryAndSavesOptions()

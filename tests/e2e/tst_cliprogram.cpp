@@ -1,6 +1,7 @@
 // altavo-cli program and wizard against altavo-sim on a pseudo-terminal: a
 // generated firmware image lands in the instrument word for word; a damaged
 // file sends nothing; a boot-area mismatch stops the run; the wizard's choices.
+#include "ProgramRuns.h"
 #include "Simulator.h"
 #include "document/InstrumentDoc.h"
 #include "document/InstrumentIdentity.h"
@@ -16,18 +17,6 @@
 #include <memory>
 
 namespace {
-
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-QString Describe(const CliRun &run)
-{
-    return QStringLiteral("status %1\nstdout:\n%2\nstderr:\n%3").arg(run.status).arg(run.out, run.err);
-}
 
 QByteArray Record(int address, int type, const QByteArray &data)
 {
@@ -114,8 +103,7 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<QTemporaryDir> m_settings; // fresh serial-number counters for every test
-    QProcess m_sim;
-    QString m_pty;
+    std::unique_ptr<CSimProcess> m_sim;
 };
 
 void TestCliProgram::initTestCase()
@@ -128,46 +116,23 @@ void TestCliProgram::initTestCase()
 void TestCliProgram::init()
 {
     // A fresh instrument for every test; --trace lists every request it gets.
-    m_sim.start(qEnvironmentVariable("ALTAVO_SIM"), {QStringLiteral("--pty"), QStringLiteral("--trace")});
-    QVERIFY(m_sim.waitForStarted(5000));
-    QByteArray out;
-    QDeadlineTimer deadline(5000);
-    while (!out.contains('\n') && !deadline.hasExpired()) {
-        m_sim.waitForReadyRead(100);
-        out += m_sim.readAllStandardOutput();
-    }
-    const QByteArray line = out.left(out.indexOf('\n')).trimmed();
-    QVERIFY2(line.startsWith("pty: "), line.constData());
-    m_pty = QString::fromLocal8Bit(line.mid(5));
-    m_sim.readAllStandardError();
+    m_sim = std::make_unique<CSimProcess>();
+    QVERIFY(m_sim->Start({QStringLiteral("--pty"), QStringLiteral("--trace")}));
+    m_sim->Process().readAllStandardError();
     m_settings = std::make_unique<QTemporaryDir>();
 }
 
 void TestCliProgram::cleanup()
 {
-    m_sim.terminate();
-    if (!m_sim.waitForFinished(3000))
-        m_sim.kill();
-    m_sim.waitForFinished(1000);
+    m_sim.reset();
 }
 
 CliRun TestCliProgram::Cli(const QStringList &command)
 {
-    QProcess cli;
-    cli.setStandardInputFile(QProcess::nullDevice());
+    // Fresh serial-number counters for every test.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_settings->path());
-    cli.setProcessEnvironment(environment);
-    cli.start(qEnvironmentVariable("ALTAVO_CLI"), QStringList{QStringLiteral("--serial"), m_pty} + command);
-    CliRun run;
-    if (!cli.waitForFinished(60000)) {
-        cli.kill();
-        cli.waitForFinished(1000);
-    }
-    run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(cli.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(cli.readAllStandardError());
-    return run;
+    return RunCli(QStringList{QStringLiteral("--serial"), m_sim->Pty()} + command, environment, 60000);
 }
 
 QString TestCliProgram::Image(const QString &name, const QByteArray &text)
@@ -187,7 +152,7 @@ void TestCliProgram::programLandsWordForWord()
 
     // Read the instrument back through the serial line and compare.
     CInstrumentDoc doc(CClock::System());
-    QVERIFY2(doc.Link().OpenSerialDevice(m_pty) == 1, qPrintable(doc.Link().LastError()));
+    QVERIFY2(doc.Link().OpenSerialDevice(m_sim->Pty()) == 1, qPrintable(doc.Link().LastError()));
     const Blocks around = {{0x4000 + 700, {0xFFFF, 0xFFFF}}, {0xC003, {}}};
     for (const auto &[first, words] : image + around) {
         const int count = qMax(int(words.size()), 8);
@@ -221,7 +186,7 @@ void TestCliProgram::damagedFileSendsNothing()
     QVERIFY2(run.err.contains(path + QStringLiteral(", line 3: wrong checksum")), qPrintable(run.err));
     QVERIFY(run.err.contains(QLatin1String("nothing was sent")));
     QTest::qWait(100);
-    QCOMPARE(m_sim.readAllStandardError(), QByteArray());
+    QCOMPARE(m_sim->Process().readAllStandardError(), QByteArray());
 }
 
 void TestCliProgram::bootMismatchStops()
@@ -288,7 +253,7 @@ void TestCliProgram::usage()
     QCOMPARE(run.status, 2);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QTest::qWait(100);
-    QCOMPARE(m_sim.readAllStandardError(), QByteArray());
+    QCOMPARE(m_sim->Process().readAllStandardError(), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestCliProgram)

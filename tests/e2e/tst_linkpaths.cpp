@@ -1,6 +1,7 @@
 // The link over its real transports against the simulated instrument: a
 // pseudo-terminal for the serial path, loopback TCP and UDP for the gateway,
 // and the two programs as a user runs them.
+#include "ProgramRuns.h"
 #include "SimRig.h"
 #include "Simulator.h"
 #include "document/InstrumentDoc.h"
@@ -39,46 +40,6 @@ bool Wait(const std::function<bool()> &done, int ms = 10000)
     return true;
 }
 
-// altavo-sim as its own process; the line it prints tells where it listens.
-struct SimProcess
-{
-    QProcess process;
-    QString line;
-
-    bool Start(const QStringList &args, const QString &prefix)
-    {
-        process.setProcessChannelMode(QProcess::SeparateChannels);
-        process.start(qEnvironmentVariable("ALTAVO_SIM"), args);
-        if (!process.waitForStarted(5000))
-            return false;
-        QByteArray out;
-        return Wait([&] {
-            out += process.readAllStandardOutput();
-            for (const QByteArray &l : out.split('\n')) {
-                if (l.startsWith(prefix.toLatin1())) {
-                    line = QString::fromLatin1(l.trimmed());
-                    return true;
-                }
-            }
-            return false;
-        }, 5000);
-    }
-    ~SimProcess()
-    {
-        process.terminate();
-        if (!process.waitForFinished(3000))
-            process.kill();
-    }
-};
-
-QString RunCli(const QStringList &args, int *exitCode)
-{
-    QProcess cli;
-    cli.start(qEnvironmentVariable("ALTAVO_CLI"), args);
-    cli.waitForFinished(20000);
-    *exitCode = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    return QString::fromLocal8Bit(cli.readAllStandardOutput() + cli.readAllStandardError());
-}
 } // namespace
 
 class TestLinkPaths : public QObject
@@ -190,36 +151,32 @@ void TestLinkPaths::gatewayUploadGroupsRequests()
 
 void TestLinkPaths::cliIdentityOverBothPaths()
 {
-    SimProcess pty;
-    QVERIFY(pty.Start({QStringLiteral("--pty")}, QStringLiteral("pty: ")));
-    int code = 0;
-    QString out = RunCli({QStringLiteral("--serial"), pty.line.mid(5), QStringLiteral("identity")}, &code);
-    QCOMPARE(code, 0);
-    QVERIFY2(out.contains(QRegularExpression(QStringLiteral("Serial number:\\s+[0-9A-F]{8}"))), qPrintable(out));
-    QVERIFY2(out.contains(QRegularExpression(QStringLiteral("Version:\\s+V\\S"))), qPrintable(out));
+    CSimProcess pty;
+    QVERIFY(pty.Start({QStringLiteral("--pty")}));
+    CliRun run = RunCli({QStringLiteral("--serial"), pty.Pty(), QStringLiteral("identity")});
+    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+    QVERIFY2(run.out.contains(QRegularExpression(QStringLiteral("Serial number:\\s+[0-9A-F]{8}"))), qPrintable(run.out));
+    QVERIFY2(run.out.contains(QRegularExpression(QStringLiteral("Version:\\s+V\\S"))), qPrintable(run.out));
 
-    SimProcess gw;
-    QVERIFY(gw.Start({QStringLiteral("--gateway")}, QStringLiteral("gateway: ")));
-    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("tcp (\\d+)")).match(gw.line);
-    QVERIFY2(m.hasMatch(), qPrintable(gw.line));
-    out = RunCli({QStringLiteral("--gateway"), QStringLiteral("127.0.0.1:") + m.captured(1), QStringLiteral("identity")}, &code);
-    QCOMPARE(code, 0);
-    QVERIFY2(out.contains(QStringLiteral("Configuration:")), qPrintable(out));
+    CSimProcess gw;
+    QVERIFY(gw.Start({QStringLiteral("--gateway")}));
+    run = RunCli({QStringLiteral("--gateway"), gw.Gateway(), QStringLiteral("identity")});
+    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+    QVERIFY2(run.out.contains(QStringLiteral("Configuration:")), qPrintable(run.out));
 }
 
 void TestLinkPaths::cliReportsSilenceAndMissingPort()
 {
-    int code = 0;
-    QString out = RunCli({QStringLiteral("--serial"), QStringLiteral("/dev/altavo-no-such-port"), QStringLiteral("identity")}, &code);
-    QCOMPARE(code, 3);
-    QVERIFY2(out.contains(QStringLiteral("/dev/altavo-no-such-port")), qPrintable(out));
+    CliRun run = RunCli({QStringLiteral("--serial"), QStringLiteral("/dev/altavo-no-such-port"), QStringLiteral("identity")});
+    QCOMPARE(run.status, 3);
+    QVERIFY2(run.err.contains(QStringLiteral("/dev/altavo-no-such-port")), qPrintable(Describe(run)));
 
     // A line where nobody answers: a simulator that drops every request.
-    SimProcess mute;
-    QVERIFY(mute.Start({QStringLiteral("--pty"), QStringLiteral("--drop"), QStringLiteral("1")}, QStringLiteral("pty: ")));
-    out = RunCli({QStringLiteral("--serial"), mute.line.mid(5), QStringLiteral("--timeout"), QStringLiteral("2"), QStringLiteral("identity")}, &code);
-    QCOMPARE(code, 4);
-    QVERIFY2(out.contains(QStringLiteral("no answer")), qPrintable(out));
+    CSimProcess mute;
+    QVERIFY(mute.Start({QStringLiteral("--pty"), QStringLiteral("--drop"), QStringLiteral("1")}));
+    run = RunCli({QStringLiteral("--serial"), mute.Pty(), QStringLiteral("--timeout"), QStringLiteral("2"), QStringLiteral("identity")});
+    QCOMPARE(run.status, 4);
+    QVERIFY2(run.err.contains(QStringLiteral("no answer")), qPrintable(Describe(run)));
 }
 
 QTEST_GUILESS_MAIN(TestLinkPaths)
