@@ -72,7 +72,11 @@ int main(int argc, char **argv)
         {QStringLiteral("drop"), QStringLiteral("Chance 0..1 that a request goes unanswered."), QStringLiteral("P"), QStringLiteral("0")},
         {QStringLiteral("garble"), QStringLiteral("Chance 0..1 that a reply has one character garbled."), QStringLiteral("P"), QStringLiteral("0")},
         {QStringLiteral("latency"), QStringLiteral("Delay before each reply, in milliseconds."), QStringLiteral("MS"), QStringLiteral("0")},
-        {QStringLiteral("seed"), QStringLiteral("Seed of the faults and the sensor readings."), QStringLiteral("S"), QStringLiteral("1")},
+        {QStringLiteral("seed"), QStringLiteral("Seed of the faults, the sensor readings and a generated log."), QStringLiteral("S"), QStringLiteral("1")},
+        {QStringLiteral("log-records"),
+         QStringLiteral("Hold a data log of N records made from the seed, ending near the present, instead of the short "
+                        "demonstration log."),
+         QStringLiteral("N")},
         {QStringLiteral("trace"), QStringLiteral("Print every request and reply on standard error.")},
         {QStringLiteral("board-test"),
          QStringLiteral("Play a bare main board in its test box: the flash sectors start erased.")},
@@ -86,7 +90,7 @@ int main(int argc, char **argv)
         return Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
 
     SimOptions options;
-    qint64 tcpPort = 0, udpPort = 0, baud = 0, latency = 0, seed = 1;
+    qint64 tcpPort = 0, udpPort = 0, baud = 0, latency = 0, seed = 1, logRecords = 0;
     if (!ParseNumber(parser, QStringLiteral("tcp-port"), 0, 65535, tcpPort))
         return Fail(QStringLiteral("--tcp-port takes a port number 0..65535"));
     if (!ParseNumber(parser, QStringLiteral("udp-port"), 0, 65535, udpPort))
@@ -97,6 +101,8 @@ int main(int argc, char **argv)
         return Fail(QStringLiteral("--latency takes milliseconds 0..60000"));
     if (!ParseNumber(parser, QStringLiteral("seed"), 0, 0xFFFFFFFFll, seed))
         return Fail(QStringLiteral("--seed takes a number 0..4294967295"));
+    if (!ParseNumber(parser, QStringLiteral("log-records"), 1, 2000000, logRecords))
+        return Fail(QStringLiteral("--log-records takes a number of records 1..2000000"));
     if (!ParseChance(parser, QStringLiteral("drop"), options.dropProbability))
         return Fail(QStringLiteral("--drop takes a probability 0..1"));
     if (!ParseChance(parser, QStringLiteral("garble"), options.garbleProbability))
@@ -104,6 +110,7 @@ int main(int argc, char **argv)
     options.baud = int(baud);
     options.latencyMs = int(latency);
     options.seed = quint32(seed);
+    options.logRecords = int(logRecords);
     SimBoardFaults boardFaults;
     for (const QString &value : parser.values(QStringLiteral("board-fault"))) {
         QString bad;

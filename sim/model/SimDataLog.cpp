@@ -63,8 +63,11 @@ QByteArray CSimDataLog::DataRecord(const QTime &time, const Sample &s)
     quint8 high = 0;
     QByteArray values;
     if (s.mask & 0x01) {
+        // Range bits 0-1 ride in the top of the HC word, bit 2 in the high-bits byte.
         values.append(char(s.hc & 0xFF));
-        values.append(char((s.hc >> 8) & 0x3F));
+        values.append(char(((s.hc >> 8) & 0x3F) | ((s.hcRange & 3) << 6)));
+        if (s.hcRange & 4)
+            high |= 0x01;
     }
     if (s.mask & 0x02) {
         values.append(char(s.o2 & 0xFF));
@@ -157,20 +160,32 @@ void CSimDataLog::BuildDemo(const QDateTime &now, const Demo &demo)
     SetRecords(firstOn, records);
 }
 
+void CSimDataLog::Generate(quint32 seed, int records, const QDateTime &now, const CSimLogGenerator::Settings &settings)
+{
+    const CSimLogGenerator::Result log = CSimLogGenerator::Build(seed, records, now, settings);
+    // The generator keeps wall-clock times in UTC; the status reports the
+    // same wall-clock digits.
+    SetRecords(QDateTime(log.start.date(), log.start.time()), log.records);
+}
+
 void CSimDataLog::SetRecords(const QDateTime &start, const QList<QByteArray> &records)
 {
     m_start = start;
     m_records = records;
     m_next = 0;
     m_lastSent = -1;
+    m_totalBytes = 0;
+    for (const QByteArray &r : m_records)
+        m_totalBytes += r.size();
+    qint64 sectors = 1;
+    while (sectors * CapacityBytes < m_totalBytes)
+        sectors *= 2;
+    m_capacity = qMax(m_capacity, sectors * CapacityBytes);
 }
 
 int CSimDataLog::UsedBytes() const
 {
-    int used = 0;
-    for (const QByteArray &r : m_records)
-        used += int(r.size());
-    return qMin(used, CapacityBytes);
+    return int(qMin<qint64>(m_totalBytes, CapacityBytes));
 }
 
 QByteArray CSimDataLog::RecordReply(int index) const
@@ -247,7 +262,7 @@ QByteArray CSimDataLog::SettingsBytes(const QDateTime &now, int intervalSeconds,
     ClearingStepsLeft(now);
     // A reading with both averages and the battery takes 16 bytes.
     const int recordBytes = 16;
-    const int free = CapacityBytes - UsedBytes();
+    const qint64 free = qMax<qint64>(0, m_capacity - m_totalBytes);
     const qint64 bytesPerHour = qint64(recordBytes) * 3600 / qMax(1, intervalSeconds);
     const qint64 hours = qBound(qint64(0), free / qMax(qint64(1), bytesPerHour), qint64(65535));
     const bool full = free < recordBytes;

@@ -17,8 +17,12 @@ struct SimOptions
     double garbleProbability = 0.0;
     // Time the instrument takes before it starts to answer.
     int latencyMs = 0;
-    // Seeds the fault generator and the sensors' wandering.
+    // Seeds the fault generator, the sensors' wandering and a generated log.
     quint32 seed = 1;
+    // 0: the instrument holds the short demonstration log; N: a log of N
+    // records made from the seed (SimLogGenerator.h). Read when the
+    // simulator is made.
+    int logRecords = 0;
     // Where the instrument's time comes from; the system clock when empty.
     std::function<QDateTime()> now;
 };

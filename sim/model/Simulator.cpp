@@ -12,6 +12,11 @@ CSimulator::CSimulator(const SimOptions &options, QObject *parent)
       m_instrument(std::make_unique<CSimInstrument>(options.now, options.seed)),
       m_faults(options.seed)
 {
+    if (options.logRecords > 0) {
+        CSimInstrument &instrument = *m_instrument;
+        instrument.Log().Generate(options.seed, options.logRecords, instrument.Clock(),
+                                  CSimLogGenerator::SettingsOf(instrument));
+    }
 }
 
 CSimulator::~CSimulator()

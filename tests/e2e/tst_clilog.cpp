@@ -1,5 +1,7 @@
 // altavo-cli log against altavo-sim on a pseudo-terminal: the CSV it writes is the log the instrument sent, sessions are printed, clearing waits for a written file, and a saved file needs no instrument.
 #include "SimDefaults.h"
+#include "SimInstrument.h"
+#include "SimLogGenerator.h"
 #include "datalog/LogCsv.h"
 #include "datalog/LogCsvReader.h"
 #include "datalog/LogDecoder.h"
@@ -102,6 +104,7 @@ private slots:
     void csvIsTheLogTheInstrumentSent();
     void clearsOnlyAfterTheFileIsWritten();
     void savedFileNeedsNoInstrument();
+    void generatedLogComesThroughWhole();
     void badArgumentsAreUsageErrors_data();
     void badArgumentsAreUsageErrors();
 
@@ -220,6 +223,66 @@ void TestCliLog::savedFileNeedsNoInstrument()
     const CliRun missing = RunCli({QStringLiteral("log"), QStringLiteral("--from-csv"), m_dir.filePath(QStringLiteral("none.csv"))});
     QCOMPARE(missing.status, 5);
     QVERIFY2(missing.err.contains("Error reading") && missing.err.contains("none.csv"), qPrintable(Describe(missing)));
+}
+
+void TestCliLog::generatedLogComesThroughWhole()
+{
+    // A simulator of its own, holding a log made from a seed.
+    QProcess sim;
+    const QDateTime before = QDateTime::currentDateTime();
+    sim.start(qEnvironmentVariable("ALTAVO_SIM"), {QStringLiteral("--pty"), QStringLiteral("--log-records"),
+                                                   QStringLiteral("2000"), QStringLiteral("--seed"), QStringLiteral("7")});
+    QVERIFY(sim.waitForStarted(5000));
+    QByteArray out;
+    QDeadlineTimer deadline(10000);
+    while (!out.contains('\n') && !deadline.hasExpired()) {
+        sim.waitForReadyRead(100);
+        out += sim.readAllStandardOutput();
+    }
+    const QDateTime after = QDateTime::currentDateTime();
+    QVERIFY2(out.startsWith("pty: "), out.constData());
+    const QString pty = QString::fromLocal8Bit(out.mid(5, out.indexOf('\n') - 5).trimmed());
+
+    const QString path = m_dir.filePath(QStringLiteral("generated.csv"));
+    const CliRun run = RunCli({QStringLiteral("--serial"), pty, QStringLiteral("log"), QStringLiteral("--csv"), path});
+    sim.terminate();
+    sim.waitForFinished(3000);
+    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+
+    // The log the simulator made: the one, among those for the seconds it
+    // may have started in, that begins where the file does.
+    const QList<QByteArray> lines = ReadFile(path).split('\n');
+    QVERIFY(lines.size() > 2);
+    const QList<QByteArray> first = LogCsv::Split(lines.at(1).trimmed());
+    QCOMPARE(first.value(0), QByteArray("Start of data log"));
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    const QString start = LogCsvReader::ParseTime(first.value(1), first.value(2)).toString(format);
+    const CSimLogGenerator::Settings settings = CSimLogGenerator::SettingsOf(CSimInstrument());
+    CSimLogGenerator::Result expected;
+    for (QDateTime t = before.addSecs(-1); t <= after.addSecs(1) && expected.records.isEmpty(); t = t.addSecs(1)) {
+        CSimLogGenerator::Result log = CSimLogGenerator::Build(7, 2000, t, settings);
+        if (log.start.toString(format) == start)
+            expected = log;
+    }
+    QVERIFY2(!expected.records.isEmpty(), qPrintable(start));
+
+    // Every record is a row between the two markers; the readings and the
+    // sessions are the ones written.
+    int rows = 0;
+    int dataRows = 0;
+    for (const QByteArray &line : lines.mid(1)) {
+        rows += line.trimmed().isEmpty() ? 0 : 1;
+        dataRows += line.startsWith("\"Data") ? 1 : 0;
+    }
+    QCOMPARE(rows, 2000 + 2);
+    int written = 0;
+    for (const CSimLogGenerator::Session &s : expected.sessions)
+        written += s.dataCount;
+    QCOMPARE(dataRows, written);
+    static const QRegularExpression row(QStringLiteral("^ +\\d+  \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d "),
+                                        QRegularExpression::MultilineOption);
+    QCOMPARE(run.out.count(row), int(expected.sessions.size()));
+    QVERIFY(expected.sessions.size() > 1);
 }
 
 void TestCliLog::badArgumentsAreUsageErrors_data()
