@@ -2,22 +2,22 @@
 #include "MainFrame.h"
 
 #include "AboutWindow.h"
-#include "ComErrorDialog.h"
 #include "CommandIds.h"
 #include "CommandTable.h"
-#include "DownloadReport.h"
 #include "FileViewerDoc.h"
 #include "GuiPrompt.h"
 #include "HelpFileViewer.h"
 #include "InstrumentFrame.h"
+#include "MainMenus.h"
 #include "NoticeDialog.h"
-#include "Placement.h"
+#include "OptionsFileCommands.h"
+#include "PortSwitcher.h"
 #include "ProgressDialog.h"
 #include "Simulator.h"
 #include "StatusPanes.h"
 #include "ToolbarIcons.h"
 #include "ViewRegistry.h"
-#include "document/DownloadVerifier.h"
+#include "WindowLayout.h"
 #include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "views/InstrumentView.h"
@@ -27,15 +27,12 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -47,16 +44,8 @@ const QString MainSection = QString::fromLatin1(Pref::MainWindow);
 const QString PrefSection = QString::fromLatin1(Pref::Preferences);
 const QString DefaultWebPage = QStringLiteral("https://www.veltrion-norvane.example/altavo-view");
 
-const char *const StandardButtons = "Standard Buttons";
-const char *const TransferButtons = "Transfer";
-const char *const EngineeringButtons = "Engineering";
-
-const QString DisplayModeTitle = QStringLiteral("Display Mode");
-const QString DatalogFeaturesTitle = QStringLiteral("Datalog Features");
-const QString AdvancedFeaturesTitle = QStringLiteral("Advanced Features");
 const QString ConfigurationWizardTitle = QStringLiteral("Configuration Wizard");
 const QString InteractiveTestTitle = QStringLiteral("Interactive Test");
-const QString ProgrammingTitle = QStringLiteral("Programming");
 
 // View commands and the titles of the views they open.
 struct ViewCommand
@@ -86,15 +75,6 @@ QString ViewTitle(int commandId)
     return {};
 }
 
-// Titles the saved window list may bring back; the programming view, the
-// board test and the help text always start from their own commands.
-bool Reopenable(const QString &title)
-{
-    if (title == ProgrammingTitle || title == InteractiveTestTitle || title == QLatin1String(CHelpFileViewer::Caption))
-        return false;
-    const CViewInfo *info = CViewRegistry::FindTitle(title);
-    return info && info->reopenable;
-}
 } // namespace
 
 CMainFrame::CMainFrame(const Options &options, QWidget *parent)
@@ -113,8 +93,14 @@ CMainFrame::CMainFrame(const Options &options, QWidget *parent)
 
     m_commands = new CCommandTable(this);
     connect(m_commands, &CCommandTable::Triggered, this, &CMainFrame::OnCommand);
-    CreateToolbars();
-    CreateMenus();
+    m_menus = new CMainMenus(*this, *m_commands);
+    m_standard = m_menus->StandardBar();
+    m_transfer = m_menus->TransferBar();
+    m_engineering = m_menus->EngineeringBar();
+    connect(m_menus, &CMainMenus::PrintRequested, this, &CMainFrame::PrintActive);
+    m_layout = std::make_unique<CWindowLayout>(*this);
+    m_ports = std::make_unique<CPortSwitcher>(m_doc, this);
+    m_optionsFiles = std::make_unique<COptionsFileCommands>(m_doc, this);
     statusBar()->showMessage(QStringLiteral("Ready"));
     m_panes = new CStatusPanes(statusBar());
 
@@ -138,8 +124,7 @@ CMainFrame::CMainFrame(const Options &options, QWidget *parent)
         UpdateCommandStates();
     });
 
-    m_checkTimer.setInterval(100);
-    connect(&m_checkTimer, &QTimer::timeout, this, &CMainFrame::FollowDownloadCheck);
+    m_downloadCheck = std::make_unique<CDownloadCheck>(m_doc, this);
 
     // The ID entries are read only once the windows are set up.
     m_doc.SetIdEntriesWanted(false);
@@ -173,220 +158,13 @@ QAction *CMainFrame::Action(int commandId) const
 
 // ---------------------------------------------------------------- menus, bars
 
-void CMainFrame::CreateMenus()
-{
-    QMenuBar *bar = menuBar();
-    auto disabled = [this](const QString &text) {
-        auto *a = new QAction(text, this);
-        a->setEnabled(false);
-        return a;
-    };
-    auto act = [this](int id) { return m_commands->Action(id); };
-
-    m_fileMenu = bar->addMenu(QStringLiteral("&File"));
-    m_fileMenu->addAction(disabled(QStringLiteral("&New\tCtrl+N")));
-    m_fileMenu->addAction(disabled(QStringLiteral("&Open...\tCtrl+O")));
-    QAction *close = disabled(QStringLiteral("&Close"));
-    QAction *save = disabled(QStringLiteral("&Save\tCtrl+S"));
-    QAction *saveAs = disabled(QStringLiteral("Save &As..."));
-    m_fileMenu->addAction(close);
-    m_fileMenu->addAction(save);
-    m_fileMenu->addAction(saveAs);
-    m_fileMenu->addSeparator();
-    m_fileMenu->addAction(act(CommandId::LoadOptions));
-    m_fileMenu->addAction(act(CommandId::SaveOptions));
-    QAction *printSeparator = m_fileMenu->addSeparator();
-    m_printAction = new QAction(QStringLiteral("&Print..."), this);
-    m_printAction->setShortcut(QKeySequence::Print);
-    m_printAction->setStatusTip(QStringLiteral("Print the active window"));
-    connect(m_printAction, &QAction::triggered, this, [this] { PrintActive(false); });
-    m_previewAction = new QAction(QStringLiteral("Print Pre&view"), this);
-    m_previewAction->setStatusTip(QStringLiteral("Display full pages"));
-    connect(m_previewAction, &QAction::triggered, this, [this] { PrintActive(true); });
-    m_fileMenu->addAction(m_printAction);
-    m_fileMenu->addAction(m_previewAction);
-    m_fileMenu->addAction(disabled(QStringLiteral("P&rint Setup...")));
-    m_fileMenu->addSeparator();
-    QAction *exit = m_fileMenu->addAction(QStringLiteral("E&xit"));
-    exit->setStatusTip(QStringLiteral("Quit the application"));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
-    m_documentEntries = {close, save, saveAs, printSeparator, m_printAction, m_previewAction};
-
-    QMenu *edit = bar->addMenu(QStringLiteral("&Edit"));
-    for (const char *text : {"&Undo\tCtrl+Z", "Cu&t\tCtrl+X", "&Copy\tCtrl+C", "&Paste\tCtrl+V"})
-        edit->addAction(disabled(QString::fromLatin1(text)));
-    m_editMenuAction = edit->menuAction();
-
-    m_viewMenu = bar->addMenu(QStringLiteral("&View"));
-    QMenu *toolbars = m_viewMenu->addMenu(QStringLiteral("&Toolbars"));
-    toolbars->addAction(act(CommandId::ToolbarStandard));
-    toolbars->addAction(act(CommandId::ToolbarTransfer));
-    toolbars->addAction(act(CommandId::ToolbarEngineering));
-    m_statusBarAction = m_viewMenu->addAction(QStringLiteral("&Status Bar"));
-    m_statusBarAction->setCheckable(true);
-    m_statusBarAction->setChecked(true);
-    m_statusBarAction->setStatusTip(QStringLiteral("Show or hide the status bar"));
-    connect(m_statusBarAction, &QAction::toggled, statusBar(), &QWidget::setVisible);
-    m_viewMenu->addSeparator();
-    for (int id : {CommandId::AdvancedFeatures, CommandId::DatalogFeatures, CommandId::ViewLog, CommandId::DisplayMode})
-        m_viewMenu->addAction(act(id));
-    m_viewMenu->addSeparator();
-    m_viewMenu->addAction(act(CommandId::ConfigurationWizard));
-    m_viewMenu->addSeparator();
-    m_viewMenu->addAction(act(CommandId::ResetViews));
-    m_viewMenu->addAction(act(CommandId::LoadViews));
-
-    QMenu *transfer = bar->addMenu(QStringLiteral("&Transfer"));
-    transfer->addAction(act(CommandId::Upload));
-    transfer->addAction(act(CommandId::Download));
-
-    QMenu *options = bar->addMenu(QStringLiteral("&Options"));
-    QMenu *ports = options->addMenu(QStringLiteral("&CommPort"));
-    for (int i = 0; i < 4; ++i)
-        ports->addAction(act(CommandId::Com1 + i));
-    ports->addAction(act(CommandId::Network));
-    options->addAction(act(CommandId::MultiWindow));
-    options->addAction(act(CommandId::SingleWindow));
-    options->addSeparator();
-    options->addAction(act(CommandId::OptionsResetViews));
-
-    m_windowMenu = bar->addMenu(QStringLiteral("&Window"));
-    QAction *cascade = m_windowMenu->addAction(QStringLiteral("&Cascade"));
-    cascade->setStatusTip(QStringLiteral("Arrange windows so they overlap"));
-    connect(cascade, &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
-    QAction *tile = m_windowMenu->addAction(QStringLiteral("&Tile"));
-    tile->setStatusTip(QStringLiteral("Arrange windows as non-overlapping tiles"));
-    connect(tile, &QAction::triggered, m_mdi, &QMdiArea::tileSubWindows);
-    QAction *arrange = m_windowMenu->addAction(QStringLiteral("&Arrange Icons"));
-    arrange->setStatusTip(QStringLiteral("Arrange icons at the bottom of the window"));
-    connect(arrange, &QAction::triggered, this, [this] {
-        int x = 0;
-        for (QMdiSubWindow *w : m_mdi->subWindowList()) {
-            if (!w->isMinimized())
-                continue;
-            w->move(x, m_mdi->viewport()->height() - w->height());
-            x += w->width();
-        }
-    });
-    m_windowMenu->addSeparator();
-    m_windowMenu->addAction(act(CommandId::WindowClose));
-    m_windowMenu->addAction(act(CommandId::WindowCloseAll));
-    m_windowMenuAction = m_windowMenu->menuAction();
-    connect(m_windowMenu, &QMenu::aboutToShow, this, &CMainFrame::RebuildWindowMenu);
-
-    QMenu *help = bar->addMenu(QStringLiteral("&Help"));
-    help->addAction(act(CommandId::ViewHelp));
-    help->addAction(act(CommandId::WebPage));
-    help->addSeparator();
-    help->addAction(act(CommandId::About));
-
-    for (QMenu *menu : bar->findChildren<QMenu *>())
-        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
-}
-
-void CMainFrame::CreateToolbars()
-{
-    auto make = [this](const char *caption, const QList<int> &ids, QSize button, Qt::ToolButtonStyle style, int iconSize) {
-        auto *bar = new QToolBar(QString::fromLatin1(caption), this);
-        bar->setObjectName(QString::fromLatin1(caption));
-        bar->setToolButtonStyle(style);
-        bar->setIconSize(QSize(iconSize, iconSize));
-        bar->setMovable(true);
-        bar->setFloatable(true);
-        bar->setAllowedAreas(Qt::AllToolBarAreas);
-        for (int id : ids) {
-            if (id == 0) {
-                bar->addSeparator();
-                continue;
-            }
-            QAction *action = m_commands->Action(id);
-            bar->addAction(action);
-            if (QWidget *w = bar->widgetForAction(action))
-                w->setMinimumSize(button);
-        }
-        return bar;
-    };
-    m_standard = make(StandardButtons,
-                      {CommandId::AdvancedFeatures, 0, CommandId::DatalogFeatures, 0, CommandId::ViewLog, 0,
-                       CommandId::DisplayMode, 0, CommandId::ResetViews},
-                      QSize(90, 36), Qt::ToolButtonTextUnderIcon, 22);
-    m_transfer = make(TransferButtons, {CommandId::Upload, 0, CommandId::Download}, QSize(90, 36),
-                      Qt::ToolButtonTextUnderIcon, 22);
-    m_engineering = make(EngineeringButtons,
-                         {CommandId::ConfigurationWizard, 0, CommandId::InstrumentView, 0, CommandId::Sensors, 0,
-                          CommandId::Analog, 0, CommandId::Digital, 0, CommandId::Memory, 0, CommandId::Flash, 0,
-                          CommandId::Ram, 0, CommandId::ToxicTable, 0, CommandId::RangeTable},
-                         QSize(90, 20), Qt::ToolButtonTextBesideIcon, 16);
-    DockToolbarsDefault();
-    m_transfer->hide();
-    m_engineering->hide();
-
-    for (QToolBar *bar : {m_standard, m_transfer, m_engineering})
-        connect(bar, &QToolBar::visibilityChanged, this, [this] { UpdateCommandStates(); });
-}
-
-void CMainFrame::DockToolbarsDefault()
-{
-    // Standard and Transfer share the top row, Transfer just right of
-    // Standard; Engineering sits on the left edge.
-    for (QToolBar *bar : {m_standard, m_transfer, m_engineering})
-        removeToolBar(bar);
-    addToolBar(Qt::TopToolBarArea, m_standard);
-    addToolBar(Qt::TopToolBarArea, m_transfer);
-    addToolBar(Qt::LeftToolBarArea, m_engineering);
-}
-
 void CMainFrame::UpdateMenuState()
 {
     // Two menu states: with no child window open the document entries, the
     // Edit menu and the Window menu are not offered.
     const bool child = !ChildFrames().isEmpty();
-    for (QAction *a : m_documentEntries)
-        a->setVisible(child);
-    m_editMenuAction->setVisible(child);
-    m_windowMenuAction->setVisible(child);
+    m_menus->ShowDocumentEntries(child);
     UpdateCommandStates();
-}
-
-void CMainFrame::RebuildWindowMenu()
-{
-    for (QAction *a : m_windowListEntries) {
-        m_windowMenu->removeAction(a);
-        a->deleteLater();
-    }
-    m_windowListEntries.clear();
-    QList<QMdiSubWindow *> windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
-    int n = 0;
-    for (QMdiSubWindow *w : windows) {
-        auto *frame = qobject_cast<CInstrumentFrame *>(w);
-        if (!frame || frame->isHidden())
-            continue;
-        if (n == 0)
-            m_windowListEntries.append(m_windowMenu->addSeparator());
-        ++n;
-        QAction *a = m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(n).arg(frame->Caption()));
-        a->setCheckable(true);
-        a->setChecked(w == m_mdi->activeSubWindow());
-        connect(a, &QAction::triggered, this, [this, w] { m_mdi->setActiveSubWindow(w); });
-        m_windowListEntries.append(a);
-    }
-}
-
-void CMainFrame::PruneLoadViews()
-{
-    // Once a window has been opened the saved list has nothing to add:
-    // the entry leaves the menu, and so does a separator left doubled.
-    if (m_loadViewsPruned)
-        return;
-    m_loadViewsPruned = true;
-    m_viewMenu->removeAction(m_commands->Action(CommandId::LoadViews));
-    const QList<QAction *> entries = m_viewMenu->actions();
-    for (int i = entries.size() - 1; i > 0; --i) {
-        if (entries[i]->isSeparator() && entries[i - 1]->isSeparator())
-            m_viewMenu->removeAction(entries[i]);
-    }
-    if (!m_viewMenu->actions().isEmpty() && m_viewMenu->actions().last()->isSeparator())
-        m_viewMenu->removeAction(m_viewMenu->actions().last());
 }
 
 void CMainFrame::UpdateCommandStates()
@@ -402,7 +180,7 @@ void CMainFrame::UpdateCommandStates()
     }
     m_commands->Action(CommandId::ResetViews)->setEnabled(!single);
     m_commands->Action(CommandId::OptionsResetViews)->setEnabled(!single);
-    const int port = CommPortPreference();
+    const int port = CPortSwitcher::StoredPort();
     for (int i = 0; i < 4; ++i)
         m_commands->Action(CommandId::Com1 + i)->setChecked(!m_simulated && port == i + 1);
     m_commands->Action(CommandId::Network)->setChecked(!m_simulated && port == -1);
@@ -411,7 +189,7 @@ void CMainFrame::UpdateCommandStates()
     m_commands->Action(CommandId::ToolbarStandard)->setChecked(m_standard->isVisibleTo(this));
     m_commands->Action(CommandId::ToolbarTransfer)->setChecked(m_transfer->isVisibleTo(this));
     m_commands->Action(CommandId::ToolbarEngineering)->setChecked(m_engineering->isVisibleTo(this));
-    m_statusBarAction->setChecked(statusBar()->isVisibleTo(this));
+    m_menus->StatusBarAction()->setChecked(statusBar()->isVisibleTo(this));
     const bool child = !ChildFrames().isEmpty();
     m_commands->Action(CommandId::WindowClose)->setEnabled(child);
     m_commands->Action(CommandId::WindowCloseAll)->setEnabled(child);
@@ -423,8 +201,8 @@ void CMainFrame::UpdateCommandStates()
         else
             canPrint = frame->findChild<CFileViewer *>() != nullptr;
     }
-    m_printAction->setEnabled(canPrint);
-    m_previewAction->setEnabled(canPrint);
+    m_menus->PrintAction()->setEnabled(canPrint);
+    m_menus->PreviewAction()->setEnabled(canPrint);
 
     m_panes->Refresh(m_doc, m_simulated);
 }
@@ -435,10 +213,10 @@ void CMainFrame::OnCommand(int id)
 {
     switch (id) {
     case CommandId::LoadOptions:
-        ChooseLoadOptions();
+        m_optionsFiles->ChooseLoad();
         break;
     case CommandId::SaveOptions:
-        ChooseSaveOptions();
+        m_optionsFiles->ChooseSave();
         break;
     case CommandId::ResetViews:
     case CommandId::OptionsResetViews:
@@ -465,7 +243,7 @@ void CMainFrame::OnCommand(int id)
         m_doc.UploadAll();
         break;
     case CommandId::Download:
-        Download();
+        m_downloadCheck->Download();
         break;
     case CommandId::Com1:
     case CommandId::Com1 + 1:
@@ -560,7 +338,7 @@ CInstrumentFrame *CMainFrame::OpenView(const QString &title)
     frame->ShowAtPlacement();
     m_mdi->setActiveSubWindow(frame);
     view->OnInitialUpdate();
-    PruneLoadViews();
+    m_menus->PruneLoadViews();
     if (SingleWindowMode()) {
         CloseAllExcept(frame);
         frame->Place(true, true);
@@ -584,23 +362,13 @@ void CMainFrame::CloseAllExcept(CInstrumentFrame *keep)
     }
 }
 
-void CMainFrame::OpenDefaultViews()
-{
-    if (CInstrumentFrame *f = OpenView(DisplayModeTitle))
-        f->Place(false, true);
-    if (CInstrumentFrame *f = OpenView(DatalogFeaturesTitle))
-        f->Place(true, true);
-    if (CInstrumentFrame *f = OpenView(AdvancedFeaturesTitle))
-        f->Place(true, false);
-}
-
 void CMainFrame::ResetViews()
 {
     CloseAllChildren();
     for (QToolBar *bar : {m_standard, m_transfer, m_engineering})
         bar->hide();
     statusBar()->show();
-    DockToolbarsDefault();
+    m_menus->DockToolbarsDefault();
     m_standard->show();
     m_transfer->show();
     m_engineering->hide();
@@ -608,7 +376,7 @@ void CMainFrame::ResetViews()
     m_doc.CloseAllProgress();
     m_doc.UploadAll();
     m_uploadStarted = true;
-    OpenDefaultViews();
+    m_layout->OpenDefaultViews();
 }
 
 void CMainFrame::SetMultiWindow()
@@ -617,7 +385,7 @@ void CMainFrame::SetMultiWindow()
         return;
     CPreferences::SetInt(PrefSection, QString::fromLatin1(Pref::SingleWindow), 0);
     CloseAllChildren();
-    OpenDefaultViews();
+    m_layout->OpenDefaultViews();
 }
 
 void CMainFrame::SetSingleWindow()
@@ -642,22 +410,8 @@ void CMainFrame::RestartBoardTest()
 
 void CMainFrame::SwitchPort(int port)
 {
-    const QString key = QString::fromLatin1(Pref::CommPort);
     m_simulated = false;
-    if (port < 0) {
-        CPreferences::SetInt(PrefSection, key, -1);
-        m_doc.Link().OpenPort(-1);
-        return;
-    }
-    for (;;) {
-        CPreferences::SetInt(PrefSection, key, port);
-        if (m_doc.Link().OpenPort(port))
-            return;
-        CComErrorDialog dialog(port, this);
-        if (dialog.exec() != QDialog::Accepted || dialog.ChosenPort() == 0)
-            return;
-        port = dialog.ChosenPort();
-    }
+    m_ports->Switch(port);
 }
 
 bool CMainFrame::SingleWindowMode() const
@@ -665,88 +419,41 @@ bool CMainFrame::SingleWindowMode() const
     return CPreferences::GetInt(PrefSection, QString::fromLatin1(Pref::SingleWindow), 0) != 0;
 }
 
-int CMainFrame::CommPortPreference() const
-{
-    return CPreferences::GetInt(PrefSection, QString::fromLatin1(Pref::CommPort), 0);
-}
-
 // ---------------------------------------------------------------- layout
 
 void CMainFrame::SaveWindowList()
 {
-    const QList<CInstrumentFrame *> frames = ChildFrames();
-    int n = 0;
-    for (CInstrumentFrame *frame : frames) {
-        CPreferences::SetString(MainSection, Pref::WindowKey(n++), frame->Caption());
-        frame->SavePlacement();
-    }
-    CPreferences::SetInt(MainSection, QString::fromLatin1(Pref::NumberOfWindows), n);
-    SavePlacement();
+    m_layout->SaveWindowList();
 }
 
 bool CMainFrame::RestoreWindowList()
 {
-    const int count = CPreferences::GetInt(MainSection, QString::fromLatin1(Pref::NumberOfWindows), -1);
-    // Backwards, so that the first entry (active at exit) ends on top.
-    for (int i = count - 1; i >= 0; --i) {
-        const QString title = CPreferences::GetString(MainSection, Pref::WindowKey(i));
-        if (Reopenable(title))
-            OpenView(title);
-    }
-    return count >= 0;
+    return m_layout->RestoreWindowList();
 }
 
 CMainFrame::BarRestore CMainFrame::RestoreBarState()
 {
-    const QString stored = CPreferences::GetString(MainSection, QString::fromLatin1(Pref::BarState)).trimmed();
-    if (stored.isEmpty())
-        return BarRestore::NothingStored;
-    const QByteArray state = QByteArray::fromBase64(stored.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-    if (state.isEmpty() || !restoreState(state))
-        return BarRestore::Failed;
-    return BarRestore::Restored;
+    return m_layout->RestoreBarState();
 }
 
 void CMainFrame::SaveBarState()
 {
-    CPreferences::SetString(MainSection, QString::fromLatin1(Pref::BarState), QString::fromLatin1(saveState().toBase64()));
+    m_layout->SaveBarState();
 }
 
 bool CMainFrame::RestorePlacement()
 {
-    CPlacement placement;
-    if (!CPlacement::Read(MainSection, &placement))
-        return false;
-    // A rectangle on a screen that is no longer there would open the window
-    // where nobody can see it.
-    bool onScreen = false;
-    for (QScreen *screen : QGuiApplication::screens())
-        onScreen = onScreen || screen->availableGeometry().intersects(placement.normal);
-    if (!onScreen)
-        return false;
-    setGeometry(placement.normal);
-    if (placement.showCmd == CPlacement::Maximised)
-        showMaximized();
-    else
-        show(); // a window closed while minimised comes back where it was, not hidden
-    return true;
+    return m_layout->RestorePlacement();
 }
 
 void CMainFrame::SavePlacement()
 {
-    CPlacement placement;
-    placement.showCmd = isMinimized() ? CPlacement::Minimised : isMaximized() ? CPlacement::Maximised : CPlacement::Normal;
-    placement.normal = (isMinimized() || isMaximized()) && normalGeometry().isValid() ? normalGeometry() : geometry();
-    CPlacement::Write(MainSection, placement);
+    m_layout->SavePlacement();
 }
 
 void CMainFrame::ApplyDefaultPlacement()
 {
-    QScreen *screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 900);
-    const QSize size = QSize(1180, 820).boundedTo(area.size() * 0.95);
-    resize(size);
-    move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    m_layout->ApplyDefaultPlacement();
 }
 
 void CMainFrame::PostShowInitialise()
@@ -803,107 +510,14 @@ void CMainFrame::closeEvent(QCloseEvent *event)
 
 // ---------------------------------------------------------------- files, help
 
-void CMainFrame::ChooseLoadOptions()
-{
-    const QString dir = CPreferences::GetString(MainSection, QString::fromLatin1(Pref::Directory), QStringLiteral("."));
-    QFileDialog dialog(this, QStringLiteral("Load Options"), dir, QStringLiteral("KVO Files (*.kvo);;All Files (*.*)"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setDefaultSuffix(QStringLiteral("kvo"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString path = dialog.selectedFiles().first();
-    CPreferences::SetString(MainSection, QString::fromLatin1(Pref::Directory), QFileInfo(path).absolutePath());
-    LoadOptionsFile(path);
-}
-
-void CMainFrame::ChooseSaveOptions()
-{
-    const QString dir = CPreferences::GetString(MainSection, QString::fromLatin1(Pref::Directory), QStringLiteral("."));
-    QFileDialog dialog(this, QStringLiteral("Save Options"), dir, QStringLiteral("KVO Files (*.kvo);;All Files (*.*)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("kvo"));
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString path = dialog.selectedFiles().first();
-    CPreferences::SetString(MainSection, QString::fromLatin1(Pref::Directory), QFileInfo(path).absolutePath());
-    SaveOptionsFile(path);
-}
-
 bool CMainFrame::LoadOptionsFile(const QString &path)
 {
-    QString error;
-    QStringList warnings;
-    if (!m_doc.LoadOptions(path, &error, &warnings)) {
-        QMessageBox::warning(this, QStringLiteral("Load Options"), error);
-        return false;
-    }
-    if (!warnings.isEmpty()) {
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Load Options"),
-                        QStringLiteral("Some settings in %1 could not be taken as the file gives them. "
-                                       "Check them before you download.")
-                            .arg(QFileInfo(path).fileName()),
-                        QMessageBox::Ok, this);
-        box.setDetailedText(warnings.join(QLatin1Char('\n')));
-        box.exec();
-    }
-    statusBar()->showMessage(QStringLiteral("Loaded %1").arg(QDir::toNativeSeparators(path)));
-    return true;
+    return m_optionsFiles->Load(path);
 }
 
 bool CMainFrame::SaveOptionsFile(const QString &path)
 {
-    QString error;
-    if (!m_doc.SaveOptions(path, &error)) {
-        QMessageBox::warning(this, QStringLiteral("Save Options"), error);
-        return false;
-    }
-    statusBar()->showMessage(QStringLiteral("Saved %1").arg(QDir::toNativeSeparators(path)));
-    return true;
-}
-
-void CMainFrame::Download()
-{
-    m_verifier = std::make_unique<CDownloadVerifier>(m_doc);
-    m_doc.DownloadAll();
-    // Right after the download is queued the image holds exactly what goes out.
-    m_verifier->TakeSnapshot();
-    m_checkState = DownloadCheck::Downloading;
-    m_checkTimer.start();
-}
-
-void CMainFrame::FollowDownloadCheck()
-{
-    if (!m_verifier || !m_doc.Link().IsIdle())
-        return;
-    if (m_checkState == DownloadCheck::Downloading) {
-        m_checkState = DownloadCheck::ReadingBack;
-        statusBar()->showMessage(QStringLiteral("Checking the download"));
-        m_verifier->StartReadBack();
-        return;
-    }
-    if (m_checkState == DownloadCheck::ReadingBack)
-        FinishDownloadCheck();
-}
-
-void CMainFrame::FinishDownloadCheck()
-{
-    m_checkTimer.stop();
-    m_checkState = DownloadCheck::None;
-    std::unique_ptr<CDownloadVerifier> verifier = std::move(m_verifier);
-    if (!verifier->IsReadBackFinished()) {
-        QMessageBox::warning(this, QStringLiteral("Download Check"),
-                             QStringLiteral("The instrument did not return its settings for checking; the download is not verified."));
-        return;
-    }
-    const QList<CDownloadDifference> differences = verifier->Differences();
-    if (differences.isEmpty()) {
-        statusBar()->showMessage(QStringLiteral("Download checked: the instrument holds every setting as sent"));
-        return;
-    }
-    CDownloadReport report(differences, this);
-    report.exec();
+    return m_optionsFiles->Save(path);
 }
 
 QString CMainFrame::HelpFilePath()
@@ -940,7 +554,7 @@ void CMainFrame::OpenHelp()
     connect(frame, &QObject::destroyed, this, [this] { UpdateMenuState(); });
     frame->ShowAtPlacement();
     m_mdi->setActiveSubWindow(frame);
-    PruneLoadViews();
+    m_menus->PruneLoadViews();
     if (SingleWindowMode()) {
         CloseAllExcept(frame);
         frame->Place(true, true);

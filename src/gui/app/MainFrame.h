@@ -3,6 +3,7 @@
 // ports and runs the one-second status poll.
 #pragma once
 
+#include "DownloadCheck.h"
 #include "document/InstrumentDoc.h"
 
 #include <QMainWindow>
@@ -11,13 +12,15 @@
 #include <memory>
 
 class CCommandTable;
-class CDownloadVerifier;
 class CGuiPrompt;
 class CInstrumentFrame;
+class CMainMenus;
+class COptionsFileCommands;
+class CPortSwitcher;
 class CSimulator;
 class CStatusPanes;
+class CWindowLayout;
 class QMdiArea;
-class QMenu;
 class QToolBar;
 
 class CMainFrame : public QMainWindow
@@ -90,8 +93,8 @@ public:
 
     // The check that follows every download: the instrument's settings are
     // read back once the download is through, and differences are shown.
-    enum class DownloadCheck { None, Downloading, ReadingBack };
-    DownloadCheck DownloadCheckState() const { return m_checkState; }
+    using DownloadCheck = CDownloadCheck::State;
+    DownloadCheck DownloadCheckState() const { return m_downloadCheck->CurrentState(); }
 
     void OpenHelp();
     static QString HelpFilePath();
@@ -101,19 +104,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void CreateMenus();
-    void CreateToolbars();
-    void DockToolbarsDefault();
     void UpdateMenuState();
-    void RebuildWindowMenu();
-    void PruneLoadViews();
-    void OpenDefaultViews();
     void OpenViewCommand(int commandId);
-    void ChooseLoadOptions();
-    void ChooseSaveOptions();
-    void Download();
-    void FollowDownloadCheck();
-    void FinishDownloadCheck();
     void SetMultiWindow();
     void SetSingleWindow();
     void CloseAllExcept(CInstrumentFrame *keep);
@@ -123,7 +115,6 @@ private:
     void UpdateCursor();
     void UpdateCaption();
     bool SingleWindowMode() const;
-    int CommPortPreference() const;
 
     Options m_options;
     std::unique_ptr<CSimulator> m_sim;
@@ -134,25 +125,16 @@ private:
 
     QMdiArea *m_mdi = nullptr;
     CCommandTable *m_commands = nullptr;
+    CMainMenus *m_menus = nullptr;
     QToolBar *m_standard = nullptr;
     QToolBar *m_transfer = nullptr;
     QToolBar *m_engineering = nullptr;
     CStatusPanes *m_panes = nullptr;
     QTimer m_statusTimer;
 
-    QMenu *m_fileMenu = nullptr;
-    QMenu *m_viewMenu = nullptr;
-    QMenu *m_windowMenu = nullptr;
-    QAction *m_editMenuAction = nullptr;
-    QAction *m_windowMenuAction = nullptr;
-    QList<QAction *> m_documentEntries; // File entries shown while a child window is open
-    QList<QAction *> m_windowListEntries;
-    QAction *m_printAction = nullptr;
-    QAction *m_previewAction = nullptr;
-    QAction *m_statusBarAction = nullptr;
-    bool m_loadViewsPruned = false;
+    std::unique_ptr<CWindowLayout> m_layout;
+    std::unique_ptr<CPortSwitcher> m_ports;
+    std::unique_ptr<COptionsFileCommands> m_optionsFiles;
 
-    std::unique_ptr<CDownloadVerifier> m_verifier;
-    DownloadCheck m_checkState = DownloadCheck::None;
-    QTimer m_checkTimer;
+    std::unique_ptr<CDownloadCheck> m_downloadCheck;
 };

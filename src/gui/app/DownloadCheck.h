@@ -1,0 +1,36 @@
+// The check that follows every download: once the download is through the
+// instrument's settings are read back, and any difference is shown.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+class CDownloadVerifier;
+class CInstrumentDoc;
+class QMainWindow;
+
+class CDownloadCheck : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { None, Downloading, ReadingBack };
+
+    // Messages go to window's status bar and dialogs.
+    CDownloadCheck(CInstrumentDoc &doc, QMainWindow *window);
+    ~CDownloadCheck() override;
+
+    // Queues the download and follows it to the read-back.
+    void Download();
+    State CurrentState() const { return m_state; }
+
+private:
+    void Follow();
+    void Finish();
+
+    CInstrumentDoc &m_doc;
+    QMainWindow *m_window;
+    std::unique_ptr<CDownloadVerifier> m_verifier;
+    State m_state = State::None;
+    QTimer m_timer;
+};

@@ -1,0 +1,34 @@
+// Switching ports.
+#include "PortSwitcher.h"
+
+#include "ComErrorDialog.h"
+#include "document/InstrumentDoc.h"
+#include "platform/Preferences.h"
+
+namespace {
+const QString PrefSection = QString::fromLatin1(Pref::Preferences);
+} // namespace
+
+void CPortSwitcher::Switch(int port)
+{
+    const QString key = QString::fromLatin1(Pref::CommPort);
+    if (port < 0) {
+        CPreferences::SetInt(PrefSection, key, -1);
+        m_doc.Link().OpenPort(-1);
+        return;
+    }
+    for (;;) {
+        CPreferences::SetInt(PrefSection, key, port);
+        if (m_doc.Link().OpenPort(port))
+            return;
+        CComErrorDialog dialog(port, m_dialogParent);
+        if (dialog.exec() != QDialog::Accepted || dialog.ChosenPort() == 0)
+            return;
+        port = dialog.ChosenPort();
+    }
+}
+
+int CPortSwitcher::StoredPort()
+{
+    return CPreferences::GetInt(PrefSection, QString::fromLatin1(Pref::CommPort), 0);
+}
