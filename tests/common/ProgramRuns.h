@@ -57,7 +57,7 @@ public:
         const bool wantPty = args.contains(QStringLiteral("--pty")) || !args.contains(QStringLiteral("--gateway"));
         const bool wantGateway = args.contains(QStringLiteral("--gateway"));
         QByteArray out;
-        QDeadlineTimer deadline(5000);
+        QDeadlineTimer deadline(15000); // a large generated log takes a moment to build
         while (!deadline.hasExpired()) {
             m_process.waitForReadyRead(100);
             out += m_process.readAllStandardOutput();

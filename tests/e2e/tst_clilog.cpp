@@ -1,4 +1,5 @@
 // altavo-cli log against altavo-sim on a pseudo-terminal: the CSV it writes is the log the instrument sent, sessions are printed, clearing waits for a written file, and a saved file needs no instrument.
+#include "ProgramRuns.h"
 #include "SimDefaults.h"
 #include "SimInstrument.h"
 #include "SimLogGenerator.h"
@@ -15,36 +16,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 namespace {
-
-struct CliRun
-{
-    int status = -1;
-    QString out;
-    QByteArray err;
-};
-
-CliRun RunCli(const QStringList &args)
-{
-    QProcess cli;
-    cli.setStandardInputFile(QProcess::nullDevice());
-    cli.start(qEnvironmentVariable("ALTAVO_CLI"), args);
-    CliRun run;
-    if (!cli.waitForFinished(60000)) {
-        cli.kill();
-        cli.waitForFinished(1000);
-    }
-    run.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(cli.readAllStandardOutput());
-    run.err = cli.readAllStandardError();
-    return run;
-}
-
-QString Describe(const CliRun &run)
-{
-    return QStringLiteral("status %1\nstdout:\n%2\nstderr:\n%3").arg(run.status).arg(run.out, QString::fromLocal8Bit(run.err.right(3000)));
-}
 
 QByteArray ReadFile(const QString &path)
 {
@@ -109,11 +83,10 @@ private slots:
     void badArgumentsAreUsageErrors();
 
 private:
-    QStringList Args(const QStringList &command) const { return QStringList{QStringLiteral("--serial"), m_pty} + command; }
+    QStringList Args(const QStringList &command) const { return QStringList{QStringLiteral("--serial"), m_sim->Pty()} + command; }
 
     QTemporaryDir m_dir;
-    QProcess m_sim;
-    QString m_pty;
+    std::unique_ptr<CSimProcess> m_sim;
 };
 
 void TestCliLog::initTestCase()
@@ -125,25 +98,13 @@ void TestCliLog::initTestCase()
 
 void TestCliLog::init()
 {
-    m_sim.start(qEnvironmentVariable("ALTAVO_SIM"), {QStringLiteral("--pty")});
-    QVERIFY(m_sim.waitForStarted(5000));
-    QByteArray out;
-    QDeadlineTimer deadline(5000);
-    while (!out.contains('\n') && !deadline.hasExpired()) {
-        m_sim.waitForReadyRead(100);
-        out += m_sim.readAllStandardOutput();
-    }
-    const QByteArray line = out.left(out.indexOf('\n')).trimmed();
-    QVERIFY2(line.startsWith("pty: "), line.constData());
-    m_pty = QString::fromLocal8Bit(line.mid(5));
+    m_sim = std::make_unique<CSimProcess>();
+    QVERIFY(m_sim->Start({QStringLiteral("--pty")}));
 }
 
 void TestCliLog::cleanup()
 {
-    m_sim.terminate();
-    if (!m_sim.waitForFinished(3000))
-        m_sim.kill();
-    m_sim.waitForFinished(1000);
+    m_sim.reset();
 }
 
 void TestCliLog::csvIsTheLogTheInstrumentSent()
@@ -172,7 +133,7 @@ void TestCliLog::csvIsTheLogTheInstrumentSent()
     QList<LogRecord> entries{LogRecord::Marker(LogRecord::StartOfLog, start)};
     LogDecoder decoder(sensors);
     decoder.SetRunningDate(start.date());
-    const QList<QByteArray> records = LogRecords(Received(run.err));
+    const QList<QByteArray> records = LogRecords(Received(run.err.toLatin1()));
     QVERIFY(records.size() > 40);
     for (const QByteArray &r : records)
         decoder.Decode(r, entries);
@@ -228,25 +189,15 @@ void TestCliLog::savedFileNeedsNoInstrument()
 void TestCliLog::generatedLogComesThroughWhole()
 {
     // A simulator of its own, holding a log made from a seed.
-    QProcess sim;
+    CSimProcess sim;
     const QDateTime before = QDateTime::currentDateTime();
-    sim.start(qEnvironmentVariable("ALTAVO_SIM"), {QStringLiteral("--pty"), QStringLiteral("--log-records"),
-                                                   QStringLiteral("2000"), QStringLiteral("--seed"), QStringLiteral("7")});
-    QVERIFY(sim.waitForStarted(5000));
-    QByteArray out;
-    QDeadlineTimer deadline(10000);
-    while (!out.contains('\n') && !deadline.hasExpired()) {
-        sim.waitForReadyRead(100);
-        out += sim.readAllStandardOutput();
-    }
+    QVERIFY(sim.Start({QStringLiteral("--pty"), QStringLiteral("--log-records"), QStringLiteral("2000"),
+                       QStringLiteral("--seed"), QStringLiteral("7")}));
     const QDateTime after = QDateTime::currentDateTime();
-    QVERIFY2(out.startsWith("pty: "), out.constData());
-    const QString pty = QString::fromLocal8Bit(out.mid(5, out.indexOf('\n') - 5).trimmed());
 
     const QString path = m_dir.filePath(QStringLiteral("generated.csv"));
-    const CliRun run = RunCli({QStringLiteral("--serial"), pty, QStringLiteral("log"), QStringLiteral("--csv"), path});
-    sim.terminate();
-    sim.waitForFinished(3000);
+    const CliRun run = RunCli({QStringLiteral("--serial"), sim.Pty(), QStringLiteral("log"), QStringLiteral("--csv"), path});
+    sim.Stop();
     QVERIFY2(run.status == 0, qPrintable(Describe(run)));
 
     // The log the simulator made: the one, among those for the seconds it
