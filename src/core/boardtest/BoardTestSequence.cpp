@@ -1,45 +1,31 @@
 // The board-test sequence.
 #include "BoardTestSequence.h"
 
+#include "BoardTestAnalogGroup.h"
+#include "BoardTestDigitalGroup.h"
 #include "BoardTestDownload.h"
-#include "BoardTestPatterns.h"
+#include "BoardTestFlashGroup.h"
+#include "BoardTestMemoryGroups.h"
 #include "BoardTestRequests.h"
 #include "document/InstrumentDoc.h"
-#include "platform/Preferences.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <memory>
 
 namespace {
 using Tree = CBoardTestTree;
 
-// RAM addresses of the port images the firmware keeps.
-constexpr int PortsAB = 16;     // A data, B direction, B data
-constexpr int PortAData = 16;
-constexpr int PortBData = 18;
-constexpr int PortsE = 276;     // E direction, E data
-constexpr int PortEData = 277;
-constexpr int PortsFG = 1296;   // F direction, F data, G direction, G data
-constexpr int PortFData = 1297;
-constexpr int PortGData = 1299;
-constexpr quint8 LelSupplyBits = 0x0C; // port F bits 2 and 3
-
-// The word address where the flash pattern test starts: the sectors above
-// the one that holds the flash test code.
-constexpr quint32 PatternFirst = 0xA000;
-constexpr quint32 PatternEnd = 0x28000;
 constexpr int SettlingTicks = 5; // 50 ms after a mux switch
-
-enum FlashMode { Blank, Program, Verify };
 
 const char *const GroupFailed[] = {nullptr, "RAM Failed", "TimeKeeper Failed", "Flash Failed", "Digital I/O Failed",
                                    "Analog I/O Failed"};
 } // namespace
 
 CBoardTestSequence::CBoardTestSequence(CInstrumentDoc &doc, IUserPrompt *prompt, QObject *parent)
-    : QObject(parent), m_doc(doc), m_prompt(prompt)
+    : QObject(parent), m_doc(doc), m_prompt(prompt), m_memory(std::make_unique<CBoardTestMemoryGroups>(*this)),
+      m_flash(std::make_unique<CBoardTestFlashGroup>(*this)), m_digital(std::make_unique<CBoardTestDigitalGroup>(*this)),
+      m_analog(std::make_unique<CBoardTestAnalogGroup>(*this))
 {
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, &CBoardTestSequence::OnWatchdog);
@@ -160,22 +146,19 @@ void CBoardTestSequence::StartLeaf(int position)
 {
     switch (m_group) {
     case Tree::Ram:
-        m_ramPattern = CBoardTestPatterns::Ram(CBoardTestPatterns::Kind(position));
-        m_ramAddress = CBoardTestPatterns::RamFirst;
-        RamBlock();
+        m_memory->StartRam(position);
         break;
     case Tree::TimeKeeper:
-        m_tkPattern = CBoardTestPatterns::TimeKeeper(CBoardTestPatterns::Kind(position));
-        TimeKeeperPass();
+        m_memory->StartTimeKeeper(position);
         break;
     case Tree::Flash:
-        FlashLeaf(position);
+        m_flash->StartLeaf(position);
         break;
     case Tree::Digital:
-        DigitalLeaf(position);
+        m_digital->StartLeaf(position);
         break;
     case Tree::Analog:
-        AnalogLeaf(position);
+        m_analog->StartLeaf(position);
         break;
     default:
         break;
@@ -210,7 +193,7 @@ void CBoardTestSequence::EndGroup()
         : m_tree.Summary(node);
     SetNode(node, state);
     if (m_group == Tree::TimeKeeper)
-        FinishTimeKeeper();
+        m_memory->FinishTimeKeeper();
     ++m_token;
     const int next = m_group + 1;
     auto go = [this, next] { StartGroup(next); };
@@ -418,513 +401,6 @@ void CBoardTestSequence::StartPower()
         return true;
     });
     m_doc.StartRecovery();
-}
-
-// ---------------------------------------------------------------------------
-// RAM and TimeKeeper
-
-void CBoardTestSequence::RamBlock()
-{
-    m_failMessage = QStringLiteral("RAM Failed");
-    const int address = m_ramAddress;
-    m_doc.WriteRam(address, m_ramPattern.mid(address, CBoardTestPatterns::RamBlock));
-    Await([this, address](int code, const CReplyNotice &n) {
-        if (code != UpdateCode::RamWritten || n.address != address)
-            return false;
-        ReadRamThen(address, CBoardTestPatterns::RamBlock, [this, address] {
-            const QByteArray expected = m_ramPattern.mid(address, CBoardTestPatterns::RamBlock);
-            if (m_doc.Ram().mid(address, CBoardTestPatterns::RamBlock) != expected) {
-                EndLeaf(false, QStringLiteral("RAM Failed"));
-                return;
-            }
-            m_ramAddress = CBoardTestPatterns::NextRamAddress(address);
-            if (m_ramAddress > CBoardTestPatterns::RamLast)
-                EndLeaf(true);
-            else
-                RamBlock();
-        });
-        return true;
-    });
-}
-
-void CBoardTestSequence::TimeKeeperPass()
-{
-    m_failMessage = QStringLiteral("TimeKeeper Data Failed");
-    constexpr int first = CBoardTestPatterns::TimeKeeperFirst;
-    auto &block = m_doc.Settings().TimeKeeperBytes();
-    for (int i = 0; i < CBoardTestPatterns::TimeKeeperBytes; ++i)
-        block[size_t(first + i)] = quint8(m_tkPattern[i]);
-    m_doc.WriteTimeKeeperSettings();
-    Await([this](int code, const CReplyNotice &n) {
-        // The last of the four pieces is the one at byte 56.
-        if (code != UpdateCode::TimeKeeperWritten || n.address != 56)
-            return false;
-        // The image is spoiled before the read so that a piece that never
-        // comes back cannot pass for the pattern. The range bits of byte 22
-        // keep the pattern's value: the one-second poll compares them and
-        // would take a difference for a range change and upload everything.
-        auto &image = m_doc.Settings().TimeKeeperBytes();
-        for (int i = 0; i < CBoardTestPatterns::TimeKeeperBytes; ++i)
-            image[size_t(first + i)] = quint8(~quint8(m_tkPattern[i]));
-        image[22] = quint8((image[22] & ~0x30) | (quint8(m_tkPattern[22 - first]) & 0x30));
-        m_doc.ReadTimeKeeperSettings();
-        Await([this](int code, const CReplyNotice &) {
-            if (code != UpdateCode::Settings)
-                return false;
-            m_await = nullptr;
-            const auto &read = m_doc.Settings().TimeKeeperBytes();
-            bool same = true;
-            for (int i = 0; i < CBoardTestPatterns::TimeKeeperBytes; ++i)
-                same = same && read[size_t(first + i)] == quint8(m_tkPattern[i]);
-            if (same)
-                EndLeaf(true);
-            else
-                EndLeaf(false, QStringLiteral("TimeKeeper Data Failed"));
-            return true;
-        });
-        return true;
-    });
-}
-
-void CBoardTestSequence::FinishTimeKeeper()
-{
-    // The board leaves with the right time and blank settings; the
-    // configuration sets them later.
-    m_doc.Settings().SetClockToNow();
-    m_doc.WriteClock();
-    auto &block = m_doc.Settings().TimeKeeperBytes();
-    for (int i = 0; i < CBoardTestPatterns::TimeKeeperBytes; ++i)
-        block[size_t(CBoardTestPatterns::TimeKeeperFirst + i)] = 0;
-    m_doc.WriteTimeKeeperSettings();
-}
-
-// ---------------------------------------------------------------------------
-// Flash
-
-void CBoardTestSequence::FlashLeaf(int position)
-{
-    QList<int> patternSectors;
-    for (int s = 0; s < CWordImage::SectorCount; ++s) {
-        if (CWordImage::SectorBounds[size_t(s)] >= PatternFirst)
-            patternSectors.append(s);
-    }
-    m_failMessage.clear();
-    switch (position) {
-    case 0:
-        FlashDownload("FlashTestFile", "flashtst.hex");
-        break;
-    case 1:
-    case 5:
-        FlashErase(patternSectors, 0);
-        break;
-    case 2:
-    case 6:
-        FlashBlocks(PatternFirst, PatternEnd, Blank, PatternFirst);
-        break;
-    case 3:
-        FlashBlocks(PatternFirst, PatternEnd, Program, PatternFirst);
-        break;
-    case 4:
-        FlashBlocks(PatternFirst, PatternEnd, Verify, PatternFirst);
-        break;
-    case 7:
-        FlashErase({0}, 0);
-        break;
-    case 8:
-        FlashBlocks(TestCodeSector, PatternFirst, Blank, TestCodeSector);
-        break;
-    case 9:
-        FlashDownload("BoardTestFile", "mustprog.hex");
-        break;
-    default:
-        EndLeaf(false);
-        break;
-    }
-}
-
-void CBoardTestSequence::FlashDownload(const char *key, const char *defaultName)
-{
-    const QString name = CPreferences::GetString(QStringLiteral("Programming"), QString::fromLatin1(key),
-                                                 QString::fromLatin1(defaultName));
-    const QString path = FindFile(name);
-    emit ProgrammingWanted();
-    ShowPrompt(QStringLiteral("Flash Test"), m_tree.At(m_leaf).name);
-    if (path.isEmpty() || !m_download) {
-        // The operator runs the programming view; its end of programming
-        // ends the item. The view's own last requests are queued in answer
-        // to the same news, so the next item starts only after them.
-        const QString shown = QFileInfo(name.isEmpty() ? QString::fromLatin1(defaultName) : name).fileName();
-        SetPromptText(QString::asprintf("Please browse for %s and then click Program", shown.toLocal8Bit().constData()));
-        Await([this](int code, const CReplyNotice &n) {
-            if (code == UpdateCode::EndProgramming && n.status == -1) {
-                m_await = nullptr;
-                Later([this] { EndLeaf(true); });
-            } else if (code == UpdateCode::LogData && n.status < 0 && !m_watchdog.isActive()) {
-                ArmWatchdog(QStringLiteral("Flash Download Timed Out"));
-            }
-            return true;
-        });
-        return;
-    }
-    const quint64 token = m_token;
-    m_downloading = true;
-    m_download->finished = [this, token](IBoardTestDownload::Result result) {
-        if (token != m_token)
-            return;
-        m_downloading = false;
-        DisarmWatchdog();
-        Later([this, result] {
-            if (result == IBoardTestDownload::Result::Done)
-                EndLeaf(true);
-            else if (result == IBoardTestDownload::Result::Failed)
-                EndLeaf(false, QStringLiteral("Flash Programming Failed"));
-            else
-                EndLeaf(false);
-        });
-    };
-    m_onCancel = [this] {
-        if (m_download)
-            m_download->Cancel();
-        m_downloading = false;
-        EndLeaf(false);
-    };
-    ArmWatchdog(QStringLiteral("Flash Download Timed Out"));
-    QString error;
-    if (!m_download->Start(path, &error)) {
-        m_downloading = false;
-        DisarmWatchdog();
-        EndLeaf(false, error);
-    }
-}
-
-void CBoardTestSequence::FlashErase(const QList<int> &sectors, int index)
-{
-    if (index >= sectors.size()) {
-        EndLeaf(true);
-        return;
-    }
-    const quint32 start = CWordImage::SectorBounds[size_t(sectors[index])];
-    const quint32 end = CWordImage::SectorBounds[size_t(sectors[index]) + 1];
-    const QString text = start == TestCodeSector ? QStringLiteral("Erasing 0x08000") : QString::asprintf("Erasing %05X", start);
-    if (m_promptVisible)
-        SetPromptText(text);
-    else
-        ShowPrompt(QStringLiteral("Flash Test"), text);
-    ArmWatchdog(QStringLiteral("Flash Erase Timed Out"));
-    // A refused erase gets no news of its own, so a read of the sector's
-    // first block follows it: by the time that answers, the erase has been
-    // acknowledged or refused, and the block shows whether it took.
-    m_doc.EraseSector(start);
-    m_doc.ReadWords(start, int(FlashBlockWords));
-    auto acknowledged = std::make_shared<bool>(false);
-    Await([this, sectors, index, start, end, acknowledged](int code, const CReplyNotice &n) {
-        if (code == UpdateCode::EraseSector && n.address >= start && n.address < end) {
-            *acknowledged = true;
-            return true;
-        }
-        if (code != UpdateCode::WordBlock || n.address != start)
-            return false;
-        m_await = nullptr;
-        bool blank = *acknowledged;
-        for (quint32 w = start; blank && w < start + FlashBlockWords; ++w)
-            blank = m_doc.Words().Word(w) == 0xFFFF;
-        if (!blank)
-            EndLeaf(false, QStringLiteral("Flash Erase Failed"));
-        else
-            FlashErase(sectors, index + 1);
-        return true;
-    });
-}
-
-void CBoardTestSequence::FlashBlocks(quint32 from, quint32 to, int mode, quint32 word)
-{
-    if (word >= to) {
-        EndLeaf(true);
-        return;
-    }
-    static const char *const Texts[] = {"Blank Checking %05X", "Programming %05X", "Verifying %05X"};
-    static const char *const Failures[] = {"Flash Blank Check Failed", "Flash Programming Failed", "Flash Verify Failed"};
-    static const char *const Timeouts[] = {"Flash Blank Check Timed Out", "Flash Programming Failed", "Flash Verify Failed"};
-    const QString text = QString::asprintf(Texts[mode], word);
-    if (m_promptVisible)
-        SetPromptText(text);
-    else
-        ShowPrompt(QStringLiteral("Flash Test"), text);
-    if (!m_watchdog.isActive())
-        ArmWatchdog(QString::fromLatin1(Timeouts[mode]));
-    const QString failure = QString::fromLatin1(Failures[mode]);
-
-    if (mode == Program) {
-        QByteArray bytes;
-        for (quint32 w = word; w < word + FlashBlockWords; ++w) {
-            const quint16 v = FlashPattern(w);
-            bytes.append(char(v & 0xFF));
-            bytes.append(char(v >> 8));
-        }
-        m_doc.WriteWords(word, bytes);
-        Await([this, from, to, mode, word, failure](int code, const CReplyNotice &n) {
-            if (code != UpdateCode::LogData || n.status >= 0)
-                return false;
-            m_await = nullptr;
-            if (n.status == -2)
-                EndLeaf(false, failure);
-            else
-                FlashBlocks(from, to, mode, word + FlashBlockWords);
-            return true;
-        });
-        return;
-    }
-
-    m_doc.ReadWords(word, int(FlashBlockWords));
-    Await([this, from, to, mode, word, failure](int code, const CReplyNotice &n) {
-        if (code != UpdateCode::WordBlock || n.address != word)
-            return false;
-        m_await = nullptr;
-        bool good = n.count == int(2 * FlashBlockWords);
-        for (quint32 w = word; good && w < word + FlashBlockWords; ++w)
-            good = m_doc.Words().Word(w) == (mode == Blank ? 0xFFFF : FlashPattern(w));
-        if (!good)
-            EndLeaf(false, failure);
-        else
-            FlashBlocks(from, to, mode, word + FlashBlockWords);
-        return true;
-    });
-}
-
-// ---------------------------------------------------------------------------
-// Digital I/O
-
-void CBoardTestSequence::DigitalLeaf(int position)
-{
-    auto end = [this](bool passed) { EndLeaf(passed); };
-    const QString button = QStringLiteral("Button Test");
-    const QString battery = QStringLiteral("Battery Type Test");
-    const QString pump = QStringLiteral("Pump Pressure Switch");
-    switch (position) {
-    case 0:
-        ButtonReleased(QStringLiteral("On/Off"), PortAData, 0);
-        break;
-    case 1:
-        WaitForBit(button, QStringLiteral("Push the On/Off button"), PortsAB, 3, PortAData, 0, false, end);
-        break;
-    case 2:
-        ButtonReleased(QStringLiteral("UP"), PortBData, 6);
-        break;
-    case 3:
-        WaitForBit(button, QStringLiteral("Push the UP button"), PortsAB, 3, PortBData, 6, false, end);
-        break;
-    case 4:
-        ButtonReleased(QStringLiteral("DOWN"), PortBData, 7);
-        break;
-    case 5:
-        WaitForBit(button, QStringLiteral("Push the DOWN button"), PortsAB, 3, PortBData, 7, false, end);
-        break;
-    case 6:
-        WaitForBit(battery, QStringLiteral("Set the battery type to Alkaline"), PortsAB, 3, PortAData, 1, false, end);
-        break;
-    case 7:
-        WaitForBit(battery, QStringLiteral("Set the battery type to Rechargeable"), PortsAB, 3, PortAData, 1, true, end);
-        break;
-    case 8:
-        SwitchTest(PortsAB, 3, PortBData, 3, false, QStringLiteral("Speaker"), QStringLiteral("Is the speaker on ?"));
-        break;
-    case 9:
-        SwitchTest(PortsAB, 3, PortBData, 0, false, QStringLiteral("Left Alarm LEDs"), QStringLiteral("Are the left alarm LEDs on ?"));
-        break;
-    case 10:
-        SwitchTest(PortsFG, 4, PortGData, 5, false, QStringLiteral("Right Alarm LEDs"), QStringLiteral("Are the right alarm LEDs on ?"));
-        break;
-    case 11:
-        SwitchTest(PortsAB, 3, PortBData, 2, true, QStringLiteral("Back Light"), QStringLiteral("Is the LCD back light on ?"));
-        break;
-    case 12:
-        // The pump stays on for the two pressure checks that follow.
-        ReadRamThen(PortsAB, 3, [this] {
-            WriteRamThen(PortBData, quint8(RamByte(PortBData) & ~0x02), [this] {
-                Ask(QStringLiteral("Pump Voltage"),
-                    LimitText("Is the pump voltage between %.2lfV and %.2lfV ?", QStringLiteral("Pump Voltage")),
-                    [this](bool yes) { EndLeaf(yes); });
-            });
-        });
-        break;
-    case 13:
-        WaitForBit(pump, QStringLiteral("Checking with the pump on"), PortsE, 2, PortEData, 3, false, end);
-        break;
-    case 14:
-        WaitForBit(pump, QStringLiteral("Clog the pump"), PortsE, 2, PortEData, 3, true, [this](bool passed) {
-            ReadRamThen(PortsAB, 3, [this, passed] {
-                WriteRamThen(PortBData, quint8(RamByte(PortBData) | 0x02), [this, passed] { EndLeaf(passed); });
-            });
-        });
-        break;
-    case 15:
-        LelSupply(0x0C, QStringLiteral("2.2V LEL Voltage"), QStringLiteral("Is the LEL supply voltage between %.2lfV and %.2lfV ?"), false);
-        break;
-    case 16:
-        LelSupply(0x08, QStringLiteral("1V LEL Voltage"), QStringLiteral("Is the LEL supply voltage between %.2lfV and %.2lfV ?"), false);
-        break;
-    case 17:
-        LelSupply(0x04, QStringLiteral("2V TC Voltage"), QStringLiteral("Is the TC supply voltage between %.2lfV and %.2lfV ?"), true);
-        break;
-    default:
-        EndLeaf(false);
-        break;
-    }
-}
-
-void CBoardTestSequence::ButtonReleased(const QString &name, int address, int bit)
-{
-    ReadRamThen(PortsAB, 3, [this, name, address, bit] {
-        if (RamByte(address) & (1u << bit)) {
-            EndLeaf(true);
-            return;
-        }
-        Ask(QStringLiteral("Button Test"), QStringLiteral("Is the %1 button pushed ?").arg(name),
-            [this, name, address, bit](bool yes) {
-                if (yes)
-                    ButtonReleased(name, address, bit);
-                else
-                    EndLeaf(false);
-            });
-    });
-}
-
-void CBoardTestSequence::WaitForBit(const QString &title, const QString &text, int base, int count, int address,
-                                    int bit, bool set, std::function<void(bool)> then)
-{
-    ShowPrompt(title, text);
-    m_onCancel = [then] { then(false); };
-    m_repeat = [this, base, count, address, bit, set, then] {
-        ReadRamThen(base, count, [this, address, bit, set, then] {
-            const bool isSet = RamByte(address) & (1u << bit);
-            if (isSet == set) {
-                m_onCancel = nullptr;
-                HidePrompt();
-                then(true);
-            } else {
-                Later([this] { m_repeat(); }, m_readIntervalMs);
-            }
-        });
-    };
-    m_repeat();
-}
-
-void CBoardTestSequence::SwitchTest(int base, int count, int address, int bit, bool setIsOn, const QString &caption,
-                                    const QString &question)
-{
-    const quint8 mask = quint8(1u << bit);
-    ReadRamThen(base, count, [=, this] {
-        const quint8 original = RamByte(address);
-        const quint8 on = setIsOn ? quint8(original | mask) : quint8(original & ~mask);
-        const quint8 off = setIsOn ? quint8(original & ~mask) : quint8(original | mask);
-        WriteRamThen(address, on, [=, this] {
-            Ask(caption, question, [=, this](bool yes) { WriteRamThen(address, off, [this, yes] { EndLeaf(yes); }); });
-        });
-    });
-}
-
-void CBoardTestSequence::LelSupply(quint8 bits, const QString &key, const QString &question, bool last)
-{
-    const bool first = bits == 0x0C;
-    ReadRamThen(PortsFG, 4, [=, this] {
-        const quint8 port = RamByte(PortFData);
-        if (first)
-            m_portF = port;
-        WriteRamThen(PortFData, quint8((port & ~LelSupplyBits) | bits), [=, this] {
-            const QByteArray format = question.toLatin1();
-            Ask(key, LimitText(format.constData(), key), [=, this](bool yes) {
-                if (!last) {
-                    EndLeaf(yes);
-                    return;
-                }
-                // The supply goes back to what the firmware had chosen.
-                WriteRamThen(PortFData, quint8((port & ~LelSupplyBits) | (m_portF & LelSupplyBits)),
-                             [this, yes] { EndLeaf(yes); });
-            });
-        });
-    });
-}
-
-// ---------------------------------------------------------------------------
-// Analog I/O
-
-void CBoardTestSequence::AnalogLeaf(int position)
-{
-    m_measurements = CBoardTestMeasurement::ForLeaf(position);
-    Measure(0);
-}
-
-void CBoardTestSequence::Measure(int index)
-{
-    m_measure = index;
-    if (index >= m_measurements.size()) {
-        EndLeaf(true);
-        return;
-    }
-    const CBoardTestMeasurement &m = m_measurements[index];
-    auto start = [this] {
-        const CBoardTestMeasurement &m = m_measurements[m_measure];
-        ShowPrompt(m.key, m.Text(m_limits.Lookup(m.key), 0.0));
-        m_onCancel = [this] { EndLeaf(false); };
-        ReadMeasurement();
-    };
-    switch (m.change) {
-    case CBoardTestMeasurement::Switch::None:
-        start();
-        break;
-    case CBoardTestMeasurement::Switch::HcPart: {
-        const int part = m.hcPart;
-        m_doc.SendBoardTest(BoardTestRequest::HcPart, QByteArray(1, char(part)));
-        Await([this, part, start](int code, const CReplyNotice &n) {
-            if (code != BoardTestRequest::HcPart)
-                return false;
-            m_await = nullptr;
-            // A board that cannot switch to the part cannot pass it.
-            if (n.status != part)
-                EndLeaf(false);
-            else
-                start();
-            return true;
-        });
-        break;
-    }
-    case CBoardTestMeasurement::Switch::ToxicMux:
-        m_mux[m.toxic] = BoardTestRequest::MuxByte(m.gain, m.bias);
-        m_doc.SendBoardTest(BoardTestRequest::ToxicMux, QByteArray() + char(m_mux[0]) + char(m_mux[1]));
-        Await([this, start](int code, const CReplyNotice &) {
-            if (code != BoardTestRequest::ToxicMux)
-                return false;
-            m_await = nullptr;
-            start();
-            return true;
-        });
-        break;
-    }
-}
-
-void CBoardTestSequence::ReadMeasurement()
-{
-    const CBoardTestMeasurement &m = m_measurements[m_measure];
-    m_doc.SendBoardTest(BoardTestRequest::ReadChannels, BoardTestRequest::ReadChannelData(m.channel, 8));
-    Await([this](int code, const CReplyNotice &n) {
-        if (code != BoardTestRequest::ReadChannels)
-            return false;
-        m_await = nullptr;
-        const CBoardTestMeasurement &m = m_measurements[m_measure];
-        const BoardTestLimit limit = m_limits.Lookup(m.key);
-        const int raw = BoardTestRequest::Reading(n.data, 0);
-        if (raw >= 0) {
-            const double value = m.Value(raw);
-            SetPromptText(m.Text(limit, value));
-            if (limit.Within(value)) {
-                m_onCancel = nullptr;
-                Measure(m_measure + 1);
-                return true;
-            }
-        }
-        Later([this] { ReadMeasurement(); }, m_readIntervalMs);
-        return true;
-    });
 }
 
 // ---------------------------------------------------------------------------

@@ -12,7 +12,12 @@
 #include <QString>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
+class CBoardTestAnalogGroup;
+class CBoardTestDigitalGroup;
+class CBoardTestFlashGroup;
+class CBoardTestMemoryGroups;
 class CInstrumentDoc;
 class IBoardTestDownload;
 struct CReplyNotice;
@@ -83,6 +88,12 @@ signals:
     void Finished();
 
 private:
+    // The groups run their items through the helpers below.
+    friend class CBoardTestMemoryGroups;
+    friend class CBoardTestFlashGroup;
+    friend class CBoardTestDigitalGroup;
+    friend class CBoardTestAnalogGroup;
+
     using Awaiter = std::function<bool(int code, const CReplyNotice &notice)>;
 
     void OnUpdate(int code, const CReplyNotice &notice);
@@ -112,26 +123,8 @@ private:
     void WriteRamThen(int address, quint8 value, std::function<void()> then);
     quint8 RamByte(int address) const;
 
-    // Groups.
+    // The groups run by the sequence itself.
     void StartPower();
-    void RamBlock();
-    void TimeKeeperPass();
-    void FinishTimeKeeper();
-    void FlashLeaf(int position);
-    void FlashDownload(const char *key, const char *defaultName);
-    void FlashErase(const QList<int> &sectors, int index);
-    void FlashBlocks(quint32 from, quint32 to, int mode, quint32 word);
-    void DigitalLeaf(int position);
-    void ButtonReleased(const QString &name, int address, int bit);
-    // Shows the prompt and reads the port until the bit reads as wanted.
-    void WaitForBit(const QString &title, const QString &text, int base, int count, int address, int bit, bool set,
-                    std::function<void(bool)> then);
-    void SwitchTest(int base, int count, int address, int bit, bool setIsOn, const QString &caption,
-                    const QString &question);
-    void LelSupply(quint8 bits, const QString &key, const QString &question, bool last);
-    void AnalogLeaf(int position);
-    void Measure(int index);
-    void ReadMeasurement();
     void StartClosing();
 
     QString Caption() const;
@@ -151,7 +144,6 @@ private:
     quint64 m_token = 0;
     Awaiter m_await;
     std::function<void()> m_onCancel;
-    std::function<void()> m_repeat;
     QString m_failMessage; // shown when the link is lost during the item
     bool m_downloading = false;
 
@@ -160,17 +152,13 @@ private:
     QString m_promptText;
     int m_powerStage = 0;
 
-    QByteArray m_ramPattern; // indexed by RAM address
-    int m_ramAddress = 0;
-    QByteArray m_tkPattern;  // indexed from TimeKeeper byte 8
-
     QTimer m_watchdog;
     QString m_timeoutMessage;
     int m_replyTimeoutMs = 10000;
     int m_readIntervalMs = 100;
 
-    quint8 m_portF = 0;
-    QList<CBoardTestMeasurement> m_measurements;
-    int m_measure = 0;
-    quint8 m_mux[2] = {0, 0};
+    std::unique_ptr<CBoardTestMemoryGroups> m_memory;
+    std::unique_ptr<CBoardTestFlashGroup> m_flash;
+    std::unique_ptr<CBoardTestDigitalGroup> m_digital;
+    std::unique_ptr<CBoardTestAnalogGroup> m_analog;
 };
