@@ -1,6 +1,7 @@
 // The "Advanced Features" form.
 #include "AdvancedFeatures.h"
 
+#include "AdvancedFeaturesLists.h"
 #include "FormRadioGroup.h"
 #include "FormValueList.h"
 #include "app/ViewRegistry.h"
@@ -46,13 +47,11 @@ const char *const O2Unit = "%VOL";
 const char *const Off = "OFF";
 const char *const O2 = "O2";
 const char *const Unknown = "???";
-const char *const None = "None";
 const char *const LastCal = "Last Cal Date: %1";
 const char *const NextCal = "Next Cal Due: %1";
 const char *const Never = "Never";
 const char *const DateFormat = "MM/dd/yyyy";
 const char *const TcName = "HC";
-const char *const TcCalGas = "50";
 } // namespace Text
 
 QString T(const char *text) { return QString::fromLatin1(text); }
@@ -65,25 +64,11 @@ QStringList Texts(const char *const *texts, int n)
     return list;
 }
 
-// O2 levels are kept in tenths of a percent; the alarms stay within 0 and 30 %.
-constexpr double O2Top = 30.0;
-constexpr double O2Step = 0.1;
-constexpr int O2Decimals = 1;
+using Lists = CAdvancedFeaturesLists;
 
 // Word address whose arrival tells that the thermal-conductivity wiring of
 // the Toxic 2 slot may have changed.
 constexpr qint64 Toxic2WiringWord = 0xC00C;
-
-struct O2Preset
-{
-    double highFrom, highTo, warningFrom, warningTo, high, warning;
-};
-// Increasing alarms sit above fresh air, decreasing ones below it.
-constexpr O2Preset O2Presets[3] = {
-    {22.5, 30.0, 0.0, 22.5, 23.5, 22.5},
-    {19.5, 30.0, 0.0, 23.5, 23.5, 19.5},
-    {0.0, 19.5, 18.0, 30.0, 18.0, 19.5},
-};
 } // namespace
 
 CAdvancedFeatures::CAdvancedFeatures(CInstrumentDoc &doc, QWidget *parent)
@@ -229,41 +214,30 @@ void CAdvancedFeatures::BuildForm()
 
 QString CAdvancedFeatures::BackLightText(int seconds)
 {
-    if (seconds < 60)
-        return QString::asprintf("%d seconds", seconds);
-    const int minutes = seconds / 60;
-    return QString::asprintf("%d minute", minutes) + (seconds != 60 ? QStringLiteral("s") : QString());
+    return Lists::BackLightText(seconds);
 }
 
 QString CAdvancedFeatures::CalIntervalText(int days)
 {
-    if (days <= 0)
-        return T(Text::None);
-    if (days < 7)
-        return QString::asprintf("%d day", days) + (days != 1 ? QStringLiteral("s") : QString());
-    return QString::asprintf("%d week", days / 7) + (days != 7 ? QStringLiteral("s") : QString());
+    return Lists::CalIntervalText(days);
 }
 
 int CAdvancedFeatures::CalIntervalDays(const QString &text)
 {
-    const int n = int(CFormValueList::LeadingNumber(text));
-    return text.contains(QLatin1String("week")) ? n * 7 : n;
+    return Lists::CalIntervalDays(text);
 }
 
 void CAdvancedFeatures::FillFixedLists()
 {
     m_alarmDelay->clear();
-    for (int seconds : CSettingsCodec::AlarmDelayTable())
-        m_alarmDelay->addItem(QString::asprintf("%d", seconds));
+    for (const QString &text : Lists::AlarmDelayTexts())
+        m_alarmDelay->addItem(text);
     m_backLight->clear();
-    for (int seconds : CSettingsCodec::BackLightDelayTable())
-        m_backLight->addItem(BackLightText(seconds));
+    for (const QString &text : Lists::BackLightTexts())
+        m_backLight->addItem(text);
     m_calInterval->clear();
-    m_calInterval->addItem(CalIntervalText(0));
-    for (int days = 1; days <= 6; ++days)
-        m_calInterval->addItem(CalIntervalText(days));
-    for (int days = 7; days <= 182; days += 7)
-        m_calInterval->addItem(CalIntervalText(days));
+    for (const QString &text : Lists::CalIntervalTexts())
+        m_calInterval->addItem(text);
     m_select[RowO2]->clear();
     m_select[RowO2]->addItems({T(Text::Off), T(Text::O2)});
 }
@@ -293,97 +267,30 @@ void CAdvancedFeatures::OnInitialUpdate()
 
 bool CAdvancedFeatures::ToxicCarriesTC(int row) const
 {
-    return row == RowToxic2 && Document().Settings().Toxic2CarriesTC();
+    return Lists::ToxicCarriesTC(Document().Settings(), row);
 }
 
-double CAdvancedFeatures::AlarmStep(int row) const
+void CAdvancedFeatures::Fill(CFormValueList *list, const CAdvancedFeaturesLists::Span &span)
 {
-    const CSettingsImage &s = Document().Settings();
-    switch (row) {
-    case RowHC: {
-        const CRangeRecord range = s.RangeRecord(s.GetHCRangeIndex());
-        if (range.FullScale() < 75)
-            return 0.1;
-        return range.IsPpm() ? 10.0 : 1.0;
-    }
-    case RowO2: return O2Step;
-    default: return 1.0 / s.LevelScale(SensorOf(row));
-    }
-}
-
-int CAdvancedFeatures::AlarmDecimals(int row) const
-{
-    return CSettingsCodec::DecimalsForScale(Document().Settings().LevelScale(SensorOf(row)));
+    list->Build(span.from, span.to, span.step, span.decimals);
 }
 
 void CAdvancedFeatures::RebuildHigh(int row, double warning)
 {
-    const CSettingsImage &s = Document().Settings();
-    double from = warning, to = 0.0;
-    switch (row) {
-    case RowHC: {
-        const CRangeRecord range = s.RangeRecord(s.GetHCRangeIndex());
-        to = range.ShownLevel(range.AlarmMaximum());
-        break;
-    }
-    case RowO2:
-        if (m_o2Alarms->Value() == 2) {
-            from = 0.0;
-            to = warning;
-        } else {
-            to = O2Top;
-        }
-        break;
-    default: {
-        const CToxicRecord &gas = s.ToxicRecord(s.GetSensorGas(SensorOf(row)));
-        to = gas.Shown(gas.AlarmMaximum());
-        break;
-    }
-    }
-    m_high[size_t(row)]->Build(from, to, AlarmStep(row), row == RowO2 ? O2Decimals : AlarmDecimals(row));
+    Fill(m_high[size_t(row)], Lists::HighSpan(Document().Settings(), row, warning, m_o2Alarms->Value()));
 }
 
 void CAdvancedFeatures::RebuildWarning(int row, double high)
 {
-    const CSettingsImage &s = Document().Settings();
-    double from = 0.0, to = high;
-    switch (row) {
-    case RowHC: {
-        const CRangeRecord range = s.RangeRecord(s.GetHCRangeIndex());
-        from = range.ShownLevel(range.AlarmMinimum());
-        break;
-    }
-    case RowO2:
-        if (m_o2Alarms->Value() == 2) {
-            from = high;
-            to = O2Top;
-        }
-        break;
-    default: {
-        const CToxicRecord &gas = s.ToxicRecord(s.GetSensorGas(SensorOf(row)));
-        from = gas.Shown(gas.AlarmMinimum());
-        break;
-    }
-    }
-    m_warning[size_t(row)]->Build(from, to, AlarmStep(row), row == RowO2 ? O2Decimals : AlarmDecimals(row));
+    Fill(m_warning[size_t(row)], Lists::WarningSpan(Document().Settings(), row, high, m_o2Alarms->Value()));
 }
 
 void CAdvancedFeatures::RebuildHCCalGas()
 {
-    const CSettingsImage &s = Document().Settings();
-    for (int r = 0; r < CRangeRecord::Count; ++r) {
-        const CRangeRecord range = s.RangeRecord(r);
-        const int units = range.DisplayUnits();
-        if (range.NotInUse()
-            || (units != CRangeRecord::UnitLel && units != CRangeRecord::UnitVol && units != CRangeRecord::UnitLow))
-            continue;
-        const int decimals = CSettingsCodec::DecimalsForScale(range.Scale());
-        if (units == CRangeRecord::UnitLel)
-            m_calGas[RowHC]->Build(5.0, 75.0, 5.0, decimals);
-        else
-            m_calGas[RowHC]->Build(0.25, 3.75, 0.25, decimals);
-        m_calGasName[RowHC]->setText(range.Label());
-        m_calGasUnit[RowHC]->setText(CRangeRecord::UnitLabel(units));
+    if (const auto choices = Lists::HCCalGasChoices(Document().Settings())) {
+        Fill(m_calGas[RowHC], choices->values);
+        m_calGasName[RowHC]->setText(choices->name);
+        m_calGasUnit[RowHC]->setText(choices->unit);
         return;
     }
     // No range the calibration gas can be given in.
@@ -393,32 +300,19 @@ void CAdvancedFeatures::RebuildHCCalGas()
 
 void CAdvancedFeatures::RebuildO2CalGas()
 {
-    m_calGas[RowO2]->Build(0.0, 15.0, 1.0, 1);
+    Fill(m_calGas[RowO2], Lists::O2CalGasSpan());
     m_calGasUnit[RowO2]->setText(T(Text::O2Unit));
 }
 
 void CAdvancedFeatures::RebuildToxicCalGas(int row)
 {
-    if (ToxicCarriesTC(row)) {
-        m_calGas[size_t(row)]->SetTexts({T(Text::TcCalGas)});
-        return;
-    }
-    const CSettingsImage &s = Document().Settings();
-    const CToxicRecord &gas = s.ToxicRecord(s.GetSensorGas(SensorOf(row)));
-    const int decimals = CSettingsCodec::DecimalsForScale(gas.Divisor());
-    QStringList texts;
-    for (int n = 1; n <= 4; ++n)
-        texts.append(CSettingsCodec::FormatFixed(gas.Shown(gas.CalGas(n)), decimals));
-    m_calGas[size_t(row)]->SetTexts(texts);
+    m_calGas[size_t(row)]->SetTexts(Lists::ToxicCalGasTexts(Document().Settings(), row));
 }
 
 void CAdvancedFeatures::RebuildHCSelect()
 {
-    const CSettingsImage &s = Document().Settings();
     QComboBox *select = m_select[RowHC];
-    QStringList items{T(Text::Off), s.RangeName(0)};
-    if (!s.RangeRecord(0).NotCh4Hex())
-        items.append(s.RangeName(2));
+    const QStringList items = Lists::HCSelectItems(Document().Settings());
     const int selected = select->currentIndex();
     for (int i = 0; i < items.size(); ++i) {
         if (i < select->count())
@@ -744,9 +638,9 @@ void CAdvancedFeatures::OnO2Preset(int configuration)
 {
     if (configuration < 0 || configuration > 2)
         return;
-    const O2Preset &p = O2Presets[configuration];
-    m_high[RowO2]->Build(p.highFrom, p.highTo, O2Step, O2Decimals);
-    m_warning[RowO2]->Build(p.warningFrom, p.warningTo, O2Step, O2Decimals);
+    const Lists::O2Preset &p = Lists::O2PresetFor(configuration);
+    m_high[RowO2]->Build(p.highFrom, p.highTo, Lists::O2Step, Lists::O2Decimals);
+    m_warning[RowO2]->Build(p.warningFrom, p.warningTo, Lists::O2Step, Lists::O2Decimals);
     m_high[RowO2]->SelectValue(p.high);
     m_warning[RowO2]->SelectValue(p.warning);
 }

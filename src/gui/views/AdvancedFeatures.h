@@ -2,6 +2,7 @@
 // display options, fitted sensors and their gases, passwords and calibration gases.
 #pragma once
 
+#include "AdvancedFeaturesLists.h"
 #include "InstrumentView.h"
 
 #include <array>
@@ -56,10 +57,9 @@ private:
     void BuildForm();
     void FillFixedLists();
 
-    static int SensorOf(int row) { return row + 1; }
+    static int SensorOf(int row) { return CAdvancedFeaturesLists::SensorOf(row); }
     bool ToxicCarriesTC(int row) const;
-    double AlarmStep(int row) const;
-    int AlarmDecimals(int row) const;
+    static void Fill(CFormValueList *list, const CAdvancedFeaturesLists::Span &span);
     // Bounds of the alarm lists: the partner is the selected (or the
     // document's) level of the other list of the same sensor.
     void RebuildHigh(int row, double warning);
