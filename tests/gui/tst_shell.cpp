@@ -123,6 +123,7 @@ private slots:
     void statusPanesAfterUpload();
     void portThatCannotOpenOffersAnother_data();
     void portThatCannotOpenOffersAnother();
+    void storedPortNeverOfferedMeansCom1();
     void singleWindowKeepsOne();
     void downloadIsCheckedAfterwards_data();
     void downloadIsCheckedAfterwards();
@@ -402,6 +403,25 @@ void TestShell::portThatCannotOpenOffersAnother()
     QCOMPARE(frame->StatusPanes().Text(PaneId::Port), QStringLiteral("COM%1").arg(port));
     QVERIFY(frame->Action(CommandId::Com1 + port - 1)->isChecked());
     QCOMPARE(frame->StatusPanes().Text(PaneId::LinkState), QString("Timeout"));
+}
+
+void TestShell::storedPortNeverOfferedMeansCom1()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#endif
+    CSimulator sim;
+    QString error;
+    const QString pty = sim.OpenPty(&error);
+    QVERIFY2(!pty.isEmpty(), qPrintable(error));
+    CPreferences::SetString(Prefs, Pref::ComDeviceKey(1), pty);
+    CPreferences::SetInt(Prefs, QString::fromLatin1(Pref::CommPort), 7);
+    CMainFrame *frame = Start({});
+    QVERIFY(frame);
+    QCOMPARE(CPreferences::GetInt(Prefs, QString::fromLatin1(Pref::CommPort), 0), 1);
+    QVERIFY(frame->Document().Link().IsSerialOpen());
+    m_app->RunIdle();
+    QCOMPARE(frame->StatusPanes().Text(PaneId::Port), QStringLiteral("COM1"));
 }
 
 void TestShell::singleWindowKeepsOne()

@@ -133,7 +133,12 @@ CMainFrame::CMainFrame(const Options &options, QWidget *parent)
         m_doc.Link().OpenChannel(m_sim->ConnectInProcess());
         m_simulated = true;
     } else {
-        SwitchPort(CPreferences::GetInt(PrefSection, QString::fromLatin1(Pref::CommPort), 1));
+        // A stored port the program never offers (a hand-edited 7, say) counts
+        // as no port stored.
+        int port = CPreferences::GetInt(PrefSection, QString::fromLatin1(Pref::CommPort), 1);
+        if (port != -1 && (port < 1 || port > 4))
+            port = 1;
+        SwitchPort(port);
     }
     UpdateMenuState();
     UpdateCommandStates();
