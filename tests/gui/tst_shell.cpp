@@ -214,6 +214,7 @@ void TestShell::switches_data()
     QTest::newRow("new without switch mark") << QStringList{"new"} << false << false << false << QStringList{"new"};
     QTest::newRow("/newer") << QStringList{"/newer"} << false << false << false << QStringList();
     QTest::newRow("--simulate") << QStringList{"--simulate"} << false << false << true << QStringList();
+    QTest::newRow("--simulate with a log") << QStringList{"--simulate", "--log-records=5000"} << false << false << true << QStringList();
     QTest::newRow("absolute path") << QStringList{"/tmp/a.kvo"} << false << false << false << QStringList{"/tmp/a.kvo"};
 }
 
@@ -225,6 +226,7 @@ void TestShell::switches()
     QTEST(line.AskNewInstrument(), "ask");
     QTEST(line.Simulate(), "simulate");
     QTEST(line.Files(), "files");
+    QCOMPARE(line.LogRecords(), args.contains(QStringLiteral("--log-records=5000")) ? 5000 : 0);
 }
 
 void TestShell::emptyProfileGivesDefaultLayout()

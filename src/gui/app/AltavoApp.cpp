@@ -57,6 +57,7 @@ bool CAltavoApp::Start(const QStringList &args, const StartOptions &options)
 
     CMainFrame::Options frameOptions;
     frameOptions.simulate = line.Simulate();
+    frameOptions.simulatedLogRecords = line.LogRecords();
     frameOptions.newInstrument = m_newInstrument;
     m_frame = new CMainFrame(frameOptions);
     m_frame->setAttribute(Qt::WA_DeleteOnClose, false);

@@ -19,6 +19,8 @@ CCommandLine CCommandLine::Parse(const QStringList &args)
             line.m_askNewInstrument = true;
         else if (name.compare(QLatin1String("simulate"), Qt::CaseInsensitive) == 0)
             line.m_simulate = true;
+        else if (name.startsWith(QLatin1String("log-records="), Qt::CaseInsensitive))
+            line.m_logRecords = qMax(0, name.mid(12).toInt()); // the simulated instrument's log size
         else if (!isSwitch)
             line.m_files.append(arg);
     }

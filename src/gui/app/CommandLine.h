@@ -15,6 +15,8 @@ public:
     bool NewInstrument() const { return m_newInstrument; }
     bool AskNewInstrument() const { return m_askNewInstrument; }
     bool Simulate() const { return m_simulate; }
+    // "--log-records=N": the simulated instrument holds a generated log of N records.
+    int LogRecords() const { return m_logRecords; }
     // Arguments that are not switches: file names, which the program cannot open.
     QStringList Files() const { return m_files; }
 
@@ -22,5 +24,6 @@ private:
     bool m_newInstrument = false;
     bool m_askNewInstrument = false;
     bool m_simulate = false;
+    int m_logRecords = 0;
     QStringList m_files;
 };

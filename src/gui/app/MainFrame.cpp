@@ -129,7 +129,9 @@ CMainFrame::CMainFrame(const Options &options, QWidget *parent)
     // The ID entries are read only once the windows are set up.
     m_doc.SetIdEntriesWanted(false);
     if (m_options.simulate) {
-        m_sim = std::make_unique<CSimulator>();
+        SimOptions simOptions;
+        simOptions.logRecords = m_options.simulatedLogRecords;
+        m_sim = std::make_unique<CSimulator>(simOptions);
         m_doc.Link().OpenChannel(m_sim->ConnectInProcess());
         m_simulated = true;
     } else {

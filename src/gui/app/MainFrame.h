@@ -32,6 +32,7 @@ public:
     struct Options
     {
         bool simulate = false;      // an in-process simulated instrument instead of the stored port
+        int simulatedLogRecords = 0; // its generated log's size; 0 keeps the demonstration log
         bool newInstrument = false; // production mode: board test only, no menu
     };
 
