@@ -132,6 +132,7 @@ private slots:
     void loadErrorsNameTheFileAndLine();
     void coloursAreStoredAndApplied();
     void sessionsDialogListsSessions();
+    void unpluggedMidLogStillSaves();
 
 private:
     bool Fetch();
@@ -379,6 +380,57 @@ void TestLog::sessionsDialogListsSessions()
              CSessionsDialog::TimeText(QDateTime(Day, QTime(8, 1), Qt::UTC)));
     dialog.show();
     Screenshot(dialog, QStringLiteral("log_sessions.png"));
+}
+
+void TestLog::unpluggedMidLogStillSaves()
+{
+    // Unplugged part way through BOB's session.
+    m_rig->doc.Link().SetReplyPeriods(40, 40);
+    SimOptions options = m_rig->sim.Options();
+    int arrived = 0;
+    bool lost = false;
+    connect(&m_rig->doc, &CInstrumentDoc::Updated, m_view.get(), [&](int code, const CReplyNotice &) {
+        if (code == UpdateCode::CommunicationsLost)
+            lost = true;
+        if (code == UpdateCode::LogData && ++arrived == 50) {
+            options.dropProbability = 1.0;
+            m_rig->sim.SetOptions(options);
+        }
+    });
+    QTest::mouseClick(m_view->Button(QStringLiteral("Start")), Qt::LeftButton);
+    QVERIFY(m_rig->WaitFor([&] { return lost; }));
+    QCoreApplication::processEvents();
+    m_view->Model()->Flush();
+    QVERIFY(m_rig->doc.Notice().IsOpen());
+    QVERIFY(m_prompt.asked.isEmpty());
+
+    const QList<LogRecord> entries = m_view->Log().Entries();
+    QVERIFY(entries.size() > 50);
+    QCOMPARE(m_view->Model()->rowCount(), int(entries.size()));
+    QCOMPARE(m_view->Log().Sessions().size(), 2);
+    QCOMPARE(m_view->Log().Sessions().at(0).dataCount, 25);
+    QVERIFY(m_view->Log().Sessions().at(1).dataCount < 40);
+    QVERIFY(m_view->Button(QStringLiteral("Start"))->isEnabled());
+    QVERIFY(m_view->Button(QStringLiteral("Save"))->isEnabled());
+    QVERIFY(m_view->Button(QStringLiteral("Sessions"))->isEnabled());
+    QVERIFY(m_view->Chart()->Charts().size() > 0);
+
+    // What was saved reads back as the same entries and sessions.
+    const QStringList before = AllTexts(*m_view->Model());
+    const QList<LogSession> sessions = m_view->Log().Sessions();
+    const QString path = m_dir.filePath(QStringLiteral("cut.csv"));
+    QVERIFY(m_view->SaveTo(path));
+    QVERIFY(m_view->LoadFrom(path));
+    m_view->Model()->Flush();
+    QCOMPARE(AllTexts(*m_view->Model()), before);
+    QCOMPARE(m_view->Log().Sessions(), sessions);
+
+    // Plugged in again, the whole log comes.
+    options.dropProbability = 0.0;
+    m_rig->sim.SetOptions(options);
+    QVERIFY(Fetch());
+    QCOMPARE(m_view->Log().Sessions().size(), 2);
+    QCOMPARE(m_view->Log().Sessions().at(1).dataCount, 40);
 }
 
 QTEST_MAIN(TestLog)

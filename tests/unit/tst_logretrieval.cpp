@@ -1,5 +1,6 @@
 // Fetching the data log through the document: the requests at each step, the entries, the progress, the sessions and the questions afterwards.
 #include "SimDataLog.h"
+#include "SimRig.h"
 #include "datalog/LogRetrieval.h"
 #include "document/InstrumentDoc.h"
 #include "link/RecordTypes.h"
@@ -67,6 +68,7 @@ private slots:
     void asksAfterUpload_data();
     void asksAfterUpload();
     void navigatesSessions();
+    void unpluggedMidLogKeepsWhatArrived();
 
 private:
     // Requests queued since the last call, as record types.
@@ -299,6 +301,76 @@ void TestLogRetrieval::navigatesSessions()
     QCOMPARE(m_log->Sessions().size(), 1);
     QCOMPARE(m_log->CurrentSession(), 0);
     QCOMPARE(m_log->Sensors().ToxicName(2), QStringLiteral("H2S"));
+}
+
+void TestLogRetrieval::unpluggedMidLogKeepsWhatArrived()
+{
+    // ANN's session of 30 readings a minute apart, then BOB's of 30.
+    QList<QByteArray> records;
+    for (int s = 0; s < 2; ++s) {
+        records.append(PowerOn(14 + s, 0, 0));
+        records.append(Operator(14 + s, 0, 1, s == 0 ? "ANN" : "BOB"));
+        for (int i = 1; i <= 30; ++i)
+            records.append(Data(14 + s, i, 0, quint16(i)));
+    }
+    SimRig rig;
+    rig.sim.Instrument().Log().SetRecords(QDateTime(Day, QTime(14, 0)), records);
+    rig.doc.Link().SetReplyPeriods(40, 40);
+    CLogRetrieval log(rig.doc);
+    log.SetPrompt(&m_prompt);
+    bool saveOffered = false;
+    log.SetSaveHandler([&] { saveOffered = true; return true; });
+
+    // Unplugged once BOB's 11th reading is in.
+    SimOptions options = rig.sim.Options();
+    int arrived = 0;
+    bool lost = false;
+    connect(&rig.doc, &CInstrumentDoc::Updated, &rig.sim, [&](int code, const CReplyNotice &) {
+        if (code == UpdateCode::CommunicationsLost)
+            lost = true;
+        if (code == UpdateCode::LogData && ++arrived == 45) {
+            options.dropProbability = 1.0;
+            rig.sim.SetOptions(options);
+        }
+    });
+    log.Start();
+    QVERIFY(rig.WaitFor([&] { return lost; }));
+    QVERIFY(!log.Busy());
+    QVERIFY(!rig.doc.LogProgress().IsOpen());
+
+    // Everything that arrived is kept, in order, and the log is not shown as
+    // ended; the second session runs up to the last reading received.
+    const QList<LogRecord> &entries = log.Entries();
+    QVERIFY(entries.size() >= 1 + 45);
+    QCOMPARE(entries.constFirst().kind, LogRecord::StartOfLog);
+    for (const LogRecord &e : entries)
+        QVERIFY(e.kind != LogRecord::EndOfLog);
+    QCOMPARE(entries.constLast().kind, LogRecord::Data);
+    QCOMPARE(log.Sessions().size(), 2);
+    QCOMPARE(log.Sessions().at(0).dataCount, 30);
+    QCOMPARE(log.Sessions().at(0).operatorText, QStringLiteral("ANN"));
+    const LogSession &cut = log.Sessions().at(1);
+    QCOMPARE(cut.operatorText, QStringLiteral("BOB"));
+    QCOMPARE(cut.last, int(entries.size()) - 1);
+    QCOMPARE(cut.dataCount, int(entries.size()) - cut.first);
+    QVERIFY(cut.dataCount >= 11 && cut.dataCount < 30);
+    QCOMPARE(log.CurrentSession(), 0);
+    // Nothing offers to clear the instrument of a log only partly read.
+    QTest::qWait(50);
+    QVERIFY(m_prompt.asked.isEmpty());
+    QVERIFY(!saveOffered);
+
+    // Plugged in again, Start fetches the whole log.
+    options.dropProbability = 0.0;
+    rig.sim.SetOptions(options);
+    log.Start();
+    QVERIFY(log.StartPending());
+    QVERIFY(rig.WaitFor([&] { return !log.Busy() && !m_prompt.asked.isEmpty(); }));
+    QCOMPARE(log.Entries().size(), records.size() + 2);
+    QCOMPARE(log.Entries().constLast().kind, LogRecord::EndOfLog);
+    QCOMPARE(log.Sessions().size(), 2);
+    QCOMPARE(log.Sessions().at(1).dataCount, 30);
+    QCOMPARE(m_prompt.asked.constFirst(), CLogRetrieval::SaveQuestion);
 }
 
 QTEST_GUILESS_MAIN(TestLogRetrieval)

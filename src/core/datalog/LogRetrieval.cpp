@@ -142,6 +142,8 @@ void CLogRetrieval::OnUpdate(int code, const CReplyNotice &notice)
         // A log read from a file needs no instrument.
         if (m_fileShown)
             m_doc.ClearErrorFlag();
+        else if (Busy())
+            Abandon();
         break;
     case UpdateCode::Settings:
     case UpdateCode::ToxicRecord:
@@ -188,6 +190,21 @@ void CLogRetrieval::Finish()
         // sits inside the link's bookkeeping.
         QTimer::singleShot(0, this, &CLogRetrieval::AskAfterUpload);
     }
+}
+
+void CLogRetrieval::Abandon()
+{
+    // The document has emptied its queues and closed the bar, and an
+    // instrument that was unplugged may come back switched off and on,
+    // out of its upload: waiting on would keep Save and Start locked for
+    // good. What arrived is kept without an end entry, since the log did
+    // not end there. No questions: clearing a log that was only partly
+    // read would lose the rest of it.
+    const bool retrieving = m_retrieving;
+    m_recordArrived = false;
+    SetState(false, false);
+    if (retrieving)
+        FindSessions();
 }
 
 void CLogRetrieval::AskAfterUpload()

@@ -29,6 +29,8 @@ struct CReplyNotice;
  *                or request is fetched again; there is no retry limit)
  *   1            an "End of data log" entry at the clock read at Start, the
  *                sessions, then the save and clear questions
+ *   10002        the instrument is gone: the upload stops with the entries
+ *                received so far and their sessions, asking nothing
  * Updates 0 and 1 are shared with programming, whose notices carry a
  * negative status; those, and everything while not retrieving, are ignored.
  *
@@ -99,6 +101,7 @@ private:
     void Append(const LogRecord &entry);
     void FindSessions();
     void Finish();
+    void Abandon();
     void AskAfterUpload();
     void RefreshSensors();
     void SetState(bool startPending, bool retrieving);
