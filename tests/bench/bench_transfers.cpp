@@ -1,0 +1,132 @@
+// Transfer benchmarks: the whole settings upload (with the ID entries) and the
+// whole download against the simulator on a pseudo-terminal at 115200 baud,
+// as elapsed time over the line time of the characters actually exchanged.
+#include "ProgramRuns.h"
+#include "document/InstrumentDoc.h"
+#include "platform/Clock.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+constexpr double LineCharsPerSecond = 11520.0; // 115200 baud, 10 bits a character
+
+// Sleeps in the event loop as the program does: processEvents with a time
+// limit never blocks and would spin a core the simulator needs. The tick
+// only wakes the loop to look at the deadline.
+bool Wait(const std::function<bool()> &done, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    QTimer tick;
+    tick.start(100);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+struct Figure
+{
+    double seconds = 0;
+    qint64 chars = 0;
+    int replies = 0;
+    // Time beyond the line time of the characters between two replies the
+    // document reported: the turnaround the line sat idle.
+    QList<double> excessMs;
+};
+
+void Print(const char *what, const Figure &f, int rounds)
+{
+    const double line = f.chars / LineCharsPerSecond;
+    std::printf("%s: %.3f s, %lld characters both ways (line time %.3f s): ratio %.3f  [%d rounds]\n", what,
+                f.seconds / rounds, static_cast<long long>(f.chars / rounds), line / rounds, f.seconds / line, rounds);
+    QList<double> gaps = f.excessMs;
+    std::sort(gaps.begin(), gaps.end());
+    double total = 0, beyond10 = 0;
+    for (double g : gaps) {
+        total += g;
+        if (g > 10)
+            beyond10 += g;
+    }
+    if (!gaps.isEmpty())
+        std::printf("  %d replies a transfer; idle line between replies: median %.2f ms, 90th %.2f ms, max %.1f ms; "
+                    "%.0f%% of the idle time in gaps over 10 ms\n",
+                    f.replies / rounds, gaps[gaps.size() / 2], gaps[gaps.size() * 9 / 10], gaps.last(),
+                    total > 0 ? 100.0 * beyond10 / total : 0.0);
+}
+
+// One transfer timed from its call until the link is idle and its progress
+// window has closed; the characters are the link's counts over that span.
+bool Time(CInstrumentDoc &doc, const std::function<void()> &start, Figure &sum)
+{
+    CInstrumentLink &link = doc.Link();
+    const qint64 before = link.CharactersSent() + link.CharactersReceived();
+    QElapsedTimer t;
+    qint64 lastNs = 0;
+    qint64 lastChars = before;
+    const QMetaObject::Connection c =
+        QObject::connect(&doc, &CInstrumentDoc::Updated, [&](int, const CReplyNotice &) {
+            const qint64 ns = t.nsecsElapsed();
+            const qint64 chars = link.CharactersSent() + link.CharactersReceived();
+            sum.excessMs.append((ns - lastNs) * 1e-6 - 1000.0 * (chars - lastChars) / LineCharsPerSecond);
+            ++sum.replies;
+            lastNs = ns;
+            lastChars = chars;
+        });
+    t.start();
+    start();
+    const bool done = Wait([&] { return link.IsIdle() && !doc.TransferProgress().IsOpen(); }, 120000);
+    QObject::disconnect(c);
+    if (!done)
+        return false;
+    sum.seconds += t.nsecsElapsed() * 1e-9;
+    sum.chars += link.CharactersSent() + link.CharactersReceived() - before;
+    return true;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir settings;
+    QStandardPaths::setTestModeEnabled(true);
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    qputenv("ALTAVO_SIM", ALTAVO_SIM_PATH);
+    const int rounds = argc > 1 ? qMax(1, QByteArray(argv[1]).toInt()) : 3;
+
+    CSimProcess sim;
+    if (!sim.Start({QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200")})) {
+        std::fprintf(stderr, "cannot start the simulator\n");
+        return 1;
+    }
+    CInstrumentDoc doc(CClock::System());
+    if (doc.Link().OpenSerialDevice(sim.Pty()) != 1) {
+        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(sim.Pty()), qPrintable(doc.Link().LastError()));
+        return 1;
+    }
+    Wait([&] { return doc.Link().IsIdle(); }, 5000);
+
+    Figure upload, download;
+    for (int i = 0; i < rounds; ++i) {
+        if (!Time(doc, [&] { doc.SetIdEntriesWanted(true); doc.UploadAll(); }, upload)) {
+            std::fprintf(stderr, "the upload did not finish\n");
+            return 1;
+        }
+        if (!Time(doc, [&] { doc.DownloadAll(); }, download)) {
+            std::fprintf(stderr, "the download did not finish\n");
+            return 1;
+        }
+    }
+    Print("upload (ID entries wanted) at 115200 baud", upload, rounds);
+    Print("download at 115200 baud", download, rounds);
+    return 0;
+}
