@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QEventLoop>
 #include <cstdio>
 #ifdef Q_OS_WIN
@@ -93,6 +94,10 @@ bool CCliSession::WaitFor(const std::function<bool()> &done)
     qint64 seen = m_lastAnswerMs;
     const qint64 limitMs = qint64(m_options.timeoutSeconds) * 1000;
     m_gaveUp = false;
+    // processEvents with a time limit never sleeps; a running timer wakes a
+    // plain wait instead, so waiting costs no CPU.
+    QTimer tick;
+    tick.start(50);
     while (!done()) {
         if (m_lastAnswerMs != seen) {
             seen = m_lastAnswerMs;
@@ -106,7 +111,7 @@ bool CCliSession::WaitFor(const std::function<bool()> &done)
                          qPrintable(PortName()), m_options.timeoutSeconds);
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

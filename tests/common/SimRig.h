@@ -12,6 +12,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <memory>
 
 struct SimRig
@@ -26,10 +27,12 @@ struct SimRig
     bool WaitFor(const std::function<bool()> &done, int ms = 10000)
     {
         QDeadlineTimer deadline(ms);
+        QTimer tick; // wakes the wait; processEvents with a time limit never sleeps
+        tick.start(20);
         while (!done()) {
             if (deadline.hasExpired())
                 return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
         return true;
     }

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
@@ -32,10 +33,12 @@ double ProcessCpuSeconds()
 bool Wait(const std::function<bool()> &done, int ms = 10000)
 {
     QDeadlineTimer deadline(ms);
+    QTimer tick; // wakes the wait; processEvents with a time limit never sleeps
+    tick.start(20);
     while (!done()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
