@@ -1,6 +1,7 @@
 // Firmware benchmarks: checking and parsing a 256 KB image held as Intel HEX
 // text, and programming it into the simulator on a pseudo-terminal at 115200
 // baud, as elapsed time over the line time of the characters exchanged.
+#include "HexText.h"
 #include "ProgramRuns.h"
 #include "document/InstrumentDoc.h"
 #include "firmware/HexFile.h"
@@ -20,21 +21,6 @@
 namespace {
 constexpr double LineCharsPerSecond = 11520.0; // 115200 baud, 10 bits a character
 
-QByteArray Record(int address, int type, const QByteArray &data)
-{
-    QByteArray body;
-    body.append(char(data.size()));
-    body.append(char((address >> 8) & 0xFF));
-    body.append(char(address & 0xFF));
-    body.append(char(type));
-    body.append(data);
-    int sum = 0;
-    for (char c : body)
-        sum += quint8(c);
-    body.append(char((0x100 - (sum & 0xFF)) & 0xFF));
-    return ':' + body.toHex().toUpper() + "\r\n";
-}
-
 /*
  * 128 K words (256 KB) above the boot area, 16 words a record. The
  * configuration sector (0xC000..0xFFFF) is left out: the run erases and
@@ -52,7 +38,7 @@ QByteArray Image256K(qint64 *words)
         for (quint32 word = first; word < end; word += 16) {
             if (int(word >> 15) != bank) {
                 bank = int(word >> 15);
-                text += Record(0, 4, QByteArray(1, '\0') + char(bank));
+                text += HexRecordLine(0, 4, QByteArray(1, '\0') + char(bank));
             }
             QByteArray data;
             for (quint32 w = word; w < word + 16; ++w) {
@@ -60,13 +46,13 @@ QByteArray Image256K(qint64 *words)
                 data += char(v & 0xFF);
                 data += char(v >> 8);
             }
-            text += Record(int((word & 0x7FFF) * 2), 0, data);
+            text += HexRecordLine(int((word & 0x7FFF) * 2), 0, data);
             *words += 16;
         }
     };
     add(0x4000, 0xC000);
     add(0x10000, 0x28000);
-    return text + Record(0, 1, {});
+    return text + HexRecordLine(0, 1, {});
 }
 
 void BenchParse(const QByteArray &text)

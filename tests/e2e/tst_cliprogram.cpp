@@ -1,6 +1,7 @@
 // altavo-cli program and wizard against altavo-sim on a pseudo-terminal: a
 // generated firmware image lands in the instrument word for word; a damaged
 // file sends nothing; a boot-area mismatch stops the run; the wizard's choices.
+#include "HexText.h"
 #include "ProgramRuns.h"
 #include "Simulator.h"
 #include "document/InstrumentDoc.h"
@@ -18,21 +19,6 @@
 
 namespace {
 
-QByteArray Record(int address, int type, const QByteArray &data)
-{
-    QByteArray body;
-    body.append(char(data.size()));
-    body.append(char((address >> 8) & 0xFF));
-    body.append(char(address & 0xFF));
-    body.append(char(type));
-    body.append(data);
-    int sum = 0;
-    for (char c : body)
-        sum += quint8(c);
-    body.append(char((0x100 - (sum & 0xFF)) & 0xFF));
-    return ':' + body.toHex().toUpper() + "\r\n";
-}
-
 using Blocks = QList<QPair<quint32, QList<quint16>>>;
 
 // 16 words a record, a bank record wherever the bank changes.
@@ -45,15 +31,15 @@ QByteArray HexImage(const Blocks &blocks)
             const quint32 word = first + quint32(i);
             if (int(word >> 15) != bank) {
                 bank = int(word >> 15);
-                text += Record(0, 4, QByteArray(1, '\0') + char(bank));
+                text += HexRecordLine(0, 4, QByteArray(1, '\0') + char(bank));
             }
             QByteArray data;
             for (quint16 w : words.mid(i, 16))
                 data += char(w & 0xFF) + QByteArray(1, char(w >> 8));
-            text += Record(int((word & 0x7FFF) * 2), 0, data);
+            text += HexRecordLine(int((word & 0x7FFF) * 2), 0, data);
         }
     }
-    return text + Record(0, 1, {});
+    return text + HexRecordLine(0, 1, {});
 }
 
 // A firmware image for the simulated instrument: its own boot-loader words

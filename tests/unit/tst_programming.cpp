@@ -1,6 +1,7 @@
 // Flash programming against the simulated instrument: the requests of a run in
 // order, the boot-area comparison, the stamp at the end, refused files and
 // blocks, a silent instrument, the wizard's configuration, and the flash cells.
+#include "HexText.h"
 #include "SimFlash.h"
 #include "SimRig.h"
 #include "document/InstrumentIdentity.h"
@@ -35,21 +36,6 @@ public:
     bool goOn = true;
 };
 
-QByteArray Record(int address, int type, const QByteArray &data)
-{
-    QByteArray body;
-    body.append(char(data.size()));
-    body.append(char((address >> 8) & 0xFF));
-    body.append(char(address & 0xFF));
-    body.append(char(type));
-    body.append(data);
-    int sum = 0;
-    for (char c : body)
-        sum += quint8(c);
-    body.append(char((0x100 - (sum & 0xFF)) & 0xFF));
-    return ':' + body.toHex().toUpper() + "\r\n";
-}
-
 QByteArray Words(const QList<quint16> &words)
 {
     QByteArray b;
@@ -70,13 +56,13 @@ QByteArray HexImage(const QList<QPair<quint32, QList<quint16>>> &blocks, bool wi
             const quint32 word = first + quint32(i);
             if (int(word >> 15) != bank) {
                 bank = int(word >> 15);
-                text += Record(0, 4, QByteArray(1, '\0') + char(bank));
+                text += HexRecordLine(0, 4, QByteArray(1, '\0') + char(bank));
             }
-            text += Record(int((word & 0x7FFF) * 2), 0, Words(words.mid(i, perRecord)));
+            text += HexRecordLine(int((word & 0x7FFF) * 2), 0, Words(words.mid(i, perRecord)));
         }
     }
     if (withEnd)
-        text += Record(0, 1, {});
+        text += HexRecordLine(0, 1, {});
     return text;
 }
 
@@ -198,11 +184,11 @@ void TestProgramming::requestOrder()
     Bench b;
     // 40 00 with base 0 is word 0x2000, in the boot area: read back. After
     // 00 01 an address of 0 is word 0x8000: written. LL 0x10 is 8 words.
-    QByteArray text = Record(0x4000, 0, Words(BootWords(b.Sim(), 0x2000, 2)));
-    text += Record(0x8000, 0, Words(Code(8, 0x100))); // word 0x4000
-    text += Record(0, 4, QByteArray("\x00\x01", 2));
-    text += Record(0x0000, 0, Words(Code(8, 0x200))); // word 0x8000
-    text += Record(0, 1, {});
+    QByteArray text = HexRecordLine(0x4000, 0, Words(BootWords(b.Sim(), 0x2000, 2)));
+    text += HexRecordLine(0x8000, 0, Words(Code(8, 0x100))); // word 0x4000
+    text += HexRecordLine(0, 4, QByteArray("\x00\x01", 2));
+    text += HexRecordLine(0x0000, 0, Words(Code(8, 0x200))); // word 0x8000
+    text += HexRecordLine(0, 1, {});
     QVERIFY2(b.Run(text), qPrintable(b.engine.ErrorString()));
     QCOMPARE(b.engine.GetState(), State::Done);
 
@@ -284,8 +270,8 @@ void TestProgramming::refusedFileSendsNothing_data()
     QVERIFY2(damaged.open(QIODevice::ReadOnly), "ALTAVO_TEST_DATA names tests/data; run through ctest");
     QTest::newRow("wrong checksum") << damaged.readAll() << 6;
     QTest::newRow("no end record") << HexImage({{0x4000, Code(8, 1)}}, false) << 2;
-    QTest::newRow("line cut short") << QByteArray(Record(0x8000, 0, Words(Code(8, 1))).left(30) + "\r\n" + Record(0, 1, {})) << 1;
-    QTest::newRow("beyond the flash") << QByteArray(Record(0, 4, QByteArray("\x00\x05", 2)) + Record(0, 0, "ab") + Record(0, 1, {})) << 2;
+    QTest::newRow("line cut short") << QByteArray(HexRecordLine(0x8000, 0, Words(Code(8, 1))).left(30) + "\r\n" + HexRecordLine(0, 1, {})) << 1;
+    QTest::newRow("beyond the flash") << QByteArray(HexRecordLine(0, 4, QByteArray("\x00\x05", 2)) + HexRecordLine(0, 0, "ab") + HexRecordLine(0, 1, {})) << 2;
 }
 
 void TestProgramming::refusedFileSendsNothing()
