@@ -14,6 +14,49 @@ QByteArray Quoted(const QString &text)
     return '"' + text.toLatin1() + '"';
 }
 
+void AppendTwoDigits(QByteArray &line, int n)
+{
+    line += char('0' + n / 10);
+    line += char('0' + n % 10);
+}
+
+// "MM/dd/yy,HH:mm:ss" written digit by digit: formatting a QDateTime through
+// its text pattern costs more than the rest of the row together.
+void AppendDateTime(QByteArray &line, const LogRecord &entry, const LogSensors &sensors)
+{
+    const QDate date = entry.time.date();
+    if (!entry.time.isValid() || date.year() < 0) {
+        LogList::AppendCell(line, entry, LogList::Date, sensors);
+        line += ',';
+        LogList::AppendCell(line, entry, LogList::Time, sensors);
+        return;
+    }
+    const QTime time = entry.time.time();
+    AppendTwoDigits(line, date.month());
+    line += '/';
+    AppendTwoDigits(line, date.day());
+    line += '/';
+    AppendTwoDigits(line, date.year() % 100);
+    line += ',';
+    AppendTwoDigits(line, time.hour());
+    line += ':';
+    AppendTwoDigits(line, time.minute());
+    line += ':';
+    AppendTwoDigits(line, time.second());
+}
+
+void AppendRow(QByteArray &line, const LogRecord &entry, const LogSensors &sensors)
+{
+    line += '"';
+    LogList::AppendCell(line, entry, LogList::Type, sensors);
+    line += "\",";
+    AppendDateTime(line, entry, sensors);
+    for (int column = LogList::Time + 1; column < LogList::ColumnCount; ++column) {
+        line += ',';
+        LogList::AppendCell(line, entry, column, sensors);
+    }
+}
+
 } // namespace
 
 QByteArray LogCsv::HeadingLine(const LogSensors &sensors)
@@ -27,17 +70,20 @@ QByteArray LogCsv::HeadingLine(const LogSensors &sensors)
 
 QByteArray LogCsv::RowLine(const LogRecord &entry, const LogSensors &sensors)
 {
-    QByteArray line = Quoted(LogList::Cell(entry, LogList::Type, sensors));
-    for (int column = 1; column < LogList::ColumnCount; ++column)
-        line += ',' + LogList::Cell(entry, column, sensors).toLatin1();
+    QByteArray line;
+    AppendRow(line, entry, sensors);
     return line;
 }
 
 QByteArray LogCsv::FileText(const QList<LogRecord> &entries, const LogSensors &sensors)
 {
+    // Rows of a generated log average under 60 bytes; a longer one just grows the buffer.
     QByteArray text = HeadingLine(sensors) + LineEnd;
-    for (const LogRecord &entry : entries)
-        text += RowLine(entry, sensors) + LineEnd;
+    text.reserve(text.size() + entries.size() * 64);
+    for (const LogRecord &entry : entries) {
+        AppendRow(text, entry, sensors);
+        text += LineEnd;
+    }
     return text;
 }
 
@@ -57,9 +103,9 @@ bool LogCsv::Save(const QString &path, const QList<LogRecord> &entries,
     return ok;
 }
 
-QList<QByteArray> LogCsv::Split(QByteArrayView line, bool *ok)
+namespace {
+void SplitInto(QByteArrayView line, QList<QByteArrayView> &fields, bool *ok)
 {
-    QList<QByteArray> fields;
     if (ok)
         *ok = true;
     QByteArrayView rest = line;
@@ -69,37 +115,62 @@ QList<QByteArray> LogCsv::Split(QByteArrayView line, bool *ok)
             if (close < 0) {
                 if (ok)
                     *ok = false;
-                return fields;
+                return;
             }
-            fields.append(rest.sliced(1, close - 1).toByteArray());
+            fields.append(rest.sliced(1, close - 1));
             rest = rest.sliced(qMin(close + 2, rest.size()));
             continue;
         }
         const qsizetype comma = rest.indexOf(',');
         if (comma < 0) {
-            fields.append(rest.toByteArray());
-            break;
+            fields.append(rest);
+            return;
         }
-        fields.append(rest.first(comma).toByteArray());
+        fields.append(rest.first(comma));
         rest = rest.sliced(comma + 1);
     }
+}
+
+QList<QByteArray> Copies(const QList<QByteArrayView> &views)
+{
+    QList<QByteArray> fields;
+    fields.reserve(views.size());
+    for (QByteArrayView view : views)
+        fields.append(view.toByteArray());
     return fields;
+}
+} // namespace
+
+QList<QByteArray> LogCsv::Split(QByteArrayView line, bool *ok)
+{
+    QList<QByteArrayView> fields;
+    SplitInto(line, fields, ok);
+    return Copies(fields);
 }
 
 QList<QByteArray> LogCsv::SplitRow(QByteArrayView line, bool *ok)
 {
-    if (line.isEmpty() || line.front() != '"')
-        return Split(line, ok);
+    QList<QByteArrayView> fields;
+    SplitRow(line, fields, ok);
+    return Copies(fields);
+}
+
+void LogCsv::SplitRow(QByteArrayView line, QList<QByteArrayView> &fields, bool *ok)
+{
+    fields.clear();
+    if (line.isEmpty() || line.front() != '"') {
+        SplitInto(line, fields, ok);
+        return;
+    }
     const qsizetype close = line.lastIndexOf('"');
     if (close == 0) {
         if (ok)
             *ok = false;
-        return {};
+        return;
     }
     if (ok)
         *ok = true;
     // Nothing after the last quote can start a quoted field.
-    QList<QByteArray> fields{line.sliced(1, close - 1).toByteArray()};
-    fields += Split(line.sliced(qMin(close + 2, line.size())));
-    return fields;
+    fields.append(line.sliced(1, close - 1));
+    SplitInto(line.sliced(qMin(close + 2, line.size())), fields, nullptr);
 }

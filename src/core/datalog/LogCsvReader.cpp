@@ -63,18 +63,29 @@ quint32 Word(double value)
     return quint32(std::round(qBound(0.0, value, 65535.0)));
 }
 
-QByteArrayView Field(const QList<QByteArray> &fields, int i)
+QByteArrayView Field(const QList<QByteArrayView> &fields, int i)
 {
-    return i < fields.size() ? QByteArrayView(fields.at(i)) : QByteArrayView();
+    return i < fields.size() ? fields.at(i) : QByteArrayView();
 }
 
 // A value that shows as `shown` after dividing by `divisor`, preferably a
-// whole count of the instrument's raw units.
-double RawFrom(QByteArrayView shown, double divisor, const std::function<QString(double)> &text)
+// whole count of the instrument's raw units. `shows(raw, shown)` tells
+// whether the list would show that text for a raw value.
+template <typename Shows>
+double RawFrom(QByteArrayView shown, double divisor, const Shows &shows)
 {
     const double exact = Number(shown) * divisor;
     const double rounded = std::round(exact);
-    return text(rounded) == QString::fromLatin1(shown) ? rounded : exact;
+    return shows(rounded, shown) ? rounded : exact;
+}
+
+// As LogText::HCValueText shows a raw HC count.
+bool HCShows(double raw, quint32 unit, QByteArrayView shown)
+{
+    const int decimals = LogText::HCDecimals(unit);
+    if (decimals < 0)
+        return shown.isEmpty();
+    return LogText::IsFixed(shown, raw / LogText::HCUnitScale(unit), decimals);
 }
 
 QString Rest(const QString &type, const QString &prefix)
@@ -108,38 +119,45 @@ LogCsvReader::LogCsvReader(const QList<LogToxicGas> &table, int hcFullScale)
 {
 }
 
-// Up to `count` parts of a text split at `separator`; the last takes the rest.
-static QList<QByteArrayView> Parts(QByteArrayView text, char separator, int count)
+namespace {
+// Up to three parts of a text split at `separator`; the last takes the rest.
+struct Parts
 {
-    QList<QByteArrayView> parts;
-    for (qsizetype from = 0;;) {
-        const qsizetype at = text.indexOf(separator, from);
-        if (at < 0 || parts.size() + 1 == count) {
-            parts.append(text.sliced(from));
-            return parts;
+    QByteArrayView part[3];
+    int count = 0;
+
+    Parts(QByteArrayView text, char separator)
+    {
+        for (qsizetype from = 0;;) {
+            const qsizetype at = text.indexOf(separator, from);
+            if (at < 0 || count == 2) {
+                part[count++] = text.sliced(from);
+                return;
+            }
+            part[count++] = text.sliced(from, at - from);
+            from = at + 1;
         }
-        parts.append(text.sliced(from, at - from));
-        from = at + 1;
     }
-}
+};
+} // namespace
 
 QDateTime LogCsvReader::ParseTime(QByteArrayView date, QByteArrayView time)
 {
     // Bounds that keep every sum below overflow and every date inside QDate's range.
     constexpr qint64 limit = 1000000;
-    const QList<QByteArrayView> d = Parts(date, '/', 3);
-    const qint64 month = Integer(d.at(0), limit);
-    const qint64 day = d.size() > 1 ? Integer(d.at(1), limit) : 1;
-    qint64 year = d.size() > 2 ? Integer(d.at(2), limit) : 0;
+    const Parts d(date, '/');
+    const qint64 month = Integer(d.part[0], limit);
+    const qint64 day = d.count > 1 ? Integer(d.part[1], limit) : 1;
+    qint64 year = d.count > 2 ? Integer(d.part[2], limit) : 0;
     year = (year == 99) ? 1999 : (year < 100 ? 2000 + year : year);
     year = qBound(qint64(1), year, qint64(9999));
 
-    const QList<QByteArrayView> t = Parts(time, ':', 3);
-    qint64 seconds = Integer(t.at(0), limit) * 3600;
-    if (t.size() > 1)
-        seconds += Integer(t.at(1), limit) * 60;
-    if (t.size() > 2)
-        seconds += Integer(t.at(2), limit);
+    const Parts t(time, ':');
+    qint64 seconds = Integer(t.part[0], limit) * 3600;
+    if (t.count > 1)
+        seconds += Integer(t.part[1], limit) * 60;
+    if (t.count > 2)
+        seconds += Integer(t.part[2], limit);
 
     const QDate midnight = LogDecoder::NormalisedDate(int(year), int(month), int(day));
     return QDateTime(midnight, QTime(0, 0), Qt::UTC).addSecs(seconds);
@@ -174,6 +192,10 @@ LogCsvReader::Result LogCsvReader::Parse(QByteArrayView content, const Progress 
     qint64 reported = 0;
     int lineNumber = 0;
     bool haveHeading = false;
+    // One entry a line, at most one more than the limit; reserving spares
+    // copying a million entries as the list grows.
+    result.entries.reserve(qMin<qsizetype>(content.count('\n') + 1, MaximumRows + 1));
+    QList<QByteArrayView> fields;
 
     for (qsizetype from = 0; from < content.size();) {
         qsizetype end = content.indexOf('\n', from);
@@ -215,7 +237,7 @@ LogCsvReader::Result LogCsvReader::Parse(QByteArrayView content, const Progress 
             return result;
         }
 
-        const QList<QByteArray> fields = LogCsv::SplitRow(line, &ok);
+        LogCsv::SplitRow(line, fields, &ok);
         if (!ok)
             result.problems.append({lineNumber, QStringLiteral("A double quote is not closed.")});
         QStringList rowProblems;
@@ -226,7 +248,7 @@ LogCsvReader::Result LogCsvReader::Parse(QByteArrayView content, const Progress 
         }
         for (const QString &text : std::as_const(rowProblems))
             result.problems.append({lineNumber, text});
-        result.entries.append(entry);
+        result.entries.append(std::move(entry));
     }
     if (!haveHeading)
         result.problems.append({1, QStringLiteral("The file is empty.")});
@@ -235,7 +257,7 @@ LogCsvReader::Result LogCsvReader::Parse(QByteArrayView content, const Progress 
     return result;
 }
 
-LogRecord LogCsvReader::ParseRow(const QList<QByteArray> &fields, const LogSensors &sensors,
+LogRecord LogCsvReader::ParseRow(const QList<QByteArrayView> &fields, const LogSensors &sensors,
                                  QStringList *problems) const
 {
     LogRecord entry;
@@ -274,7 +296,7 @@ LogRecord LogCsvReader::ParseRow(const QList<QByteArray> &fields, const LogSenso
     if (type.startsWith(QLatin1String("Data"))) {
         bool isData = type.size() == 4;
         for (quint32 unit : NamedUnits) {
-            if (type == QLatin1String("Data") + LogText::UnitSuffix(unit)) {
+            if (QStringView(type).sliced(4) == LogText::UnitSuffix(unit)) {
                 entry.unitBit = unit;
                 isData = true;
             }
@@ -302,19 +324,21 @@ LogRecord LogCsvReader::ParseRow(const QList<QByteArray> &fields, const LogSenso
                     notNumber(column);
                 if (slot == LogRecord::HC) {
                     const quint32 unit = entry.unitBit;
-                    entry.values[slot] = RawFrom(field, LogText::HCUnitScale(unit), [unit](double raw) {
-                        return LogText::HCValueText(raw, unit);
-                    });
+                    entry.values[slot] = RawFrom(field, LogText::HCUnitScale(unit),
+                                                 [unit](double raw, QByteArrayView shown) {
+                                                     return HCShows(raw, unit, shown);
+                                                 });
                 } else if (slot == LogRecord::O2) {
-                    entry.values[slot] = RawFrom(field, 10.0, [](double raw) {
-                        return LogText::Fixed(raw * 0.1, 1);
+                    entry.values[slot] = RawFrom(field, 10.0, [](double raw, QByteArrayView shown) {
+                        return LogText::IsFixed(shown, raw * 0.1, 1);
                     }) * 0.1;
                 } else {
                     const double divisor = sensors.ToxicDivisor(sensor);
                     const int decimals = sensors.ToxicDecimals(sensor);
-                    entry.values[slot] = RawFrom(field, divisor, [divisor, decimals](double raw) {
-                        return LogText::Fixed(raw / divisor, decimals);
-                    }) / divisor;
+                    entry.values[slot] = RawFrom(field, divisor,
+                                                 [divisor, decimals](double raw, QByteArrayView shown) {
+                                                     return LogText::IsFixed(shown, raw / divisor, decimals);
+                                                 }) / divisor;
                 }
             }
             if (has(LogList::Battery)) {
@@ -339,12 +363,16 @@ LogRecord LogCsvReader::ParseRow(const QList<QByteArray> &fields, const LogSenso
         if (has(LogList::HC)) {
             entry.param |= 0x01;
             entry.values[0] = RawFrom(Field(fields, LogList::HC), LogText::HCUnitScale(unit),
-                                      [unit](double raw) { return LogText::HCValueText(raw, unit); });
+                                      [unit](double raw, QByteArrayView shown) {
+                                          return HCShows(raw, unit, shown);
+                                      });
         }
         if (has(LogList::O2)) {
             entry.param |= 0x02;
             entry.values[1] = RawFrom(Field(fields, LogList::O2), 10.0,
-                                      [](double raw) { return LogText::Fixed(raw / 10.0, 1); });
+                                      [](double raw, QByteArrayView shown) {
+                                          return LogText::IsFixed(shown, raw / 10.0, 1);
+                                      });
         }
         for (int sensor = 1; sensor <= 2; ++sensor) {
             const int column = LogList::O2 + sensor;
@@ -352,9 +380,11 @@ LogRecord LogCsvReader::ParseRow(const QList<QByteArray> &fields, const LogSenso
                 continue;
             entry.param |= 1u << (sensor + 1);
             const double divisor = sensors.ToxicDivisor(sensor);
-            entry.values[sensor + 1] = RawFrom(Field(fields, column), divisor, [&](double raw) {
-                return LogText::ToxicValueText(raw / divisor, sensor, sensors);
-            });
+            const int decimals = sensors.ToxicDecimals(sensor);
+            entry.values[sensor + 1] = RawFrom(Field(fields, column), divisor,
+                                               [divisor, decimals](double raw, QByteArrayView shown) {
+                                                   return LogText::IsFixed(shown, raw / divisor, decimals);
+                                               });
         }
     };
 

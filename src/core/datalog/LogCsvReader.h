@@ -68,7 +68,7 @@ public:
     static QDateTime ParseTime(QByteArrayView date, QByteArrayView time);
 
 private:
-    LogRecord ParseRow(const QList<QByteArray> &fields, const LogSensors &sensors,
+    LogRecord ParseRow(const QList<QByteArrayView> &fields, const LogSensors &sensors,
                        QStringList *problems) const;
 
     QList<LogToxicGas> m_table;

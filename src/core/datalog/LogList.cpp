@@ -5,79 +5,113 @@
 #include "datalog/LogText.h"
 
 namespace {
-QString OnOff(quint32 bits, int bit)
+// A value column's cell: a word (empty for none) or a number with its decimals.
+struct Shown
 {
-    return (bits & (1u << bit)) ? QStringLiteral("On") : QStringLiteral("Off");
+    QLatin1StringView word;
+    double value = 0;
+    int decimals = -1;
+};
+
+Shown Number(double value, int decimals)
+{
+    return {QLatin1StringView(), value, decimals};
+}
+
+Shown HCNumber(double value, quint32 unitBit)
+{
+    const int decimals = LogText::HCDecimals(unitBit);
+    if (decimals < 0)
+        return {};
+    return Number(value / LogText::HCUnitScale(unitBit), decimals);
+}
+
+Shown ToxicNumber(double value, int sensor, const LogSensors &sensors)
+{
+    return Number(value, sensors.ToxicDecimals(sensor));
+}
+
+Shown OnOff(quint32 bits, int bit)
+{
+    return {(bits & (1u << bit)) ? QLatin1StringView("On") : QLatin1StringView("Off")};
 }
 
 // Sensor s of a calibration result word: bit s present, 8 + s failed, 12 + s weak.
-QString CalResult(quint32 word, int s)
+Shown CalResult(quint32 word, int s)
 {
     if (!(word & (1u << s)))
-        return QString();
+        return {};
     if (word & (1u << (8 + s)))
-        return QStringLiteral("Fail");
+        return {QLatin1StringView("Fail")};
     if (word & (1u << (12 + s)))
-        return QStringLiteral("Weak");
-    return QStringLiteral("Pass");
+        return {QLatin1StringView("Weak")};
+    return {QLatin1StringView("Pass")};
 }
 
-QString DataCell(const LogRecord &entry, int column, const LogSensors &sensors)
+Shown DataCell(const LogRecord &entry, int column, const LogSensors &sensors)
 {
-    if (column == LogList::Battery) {
-        return entry.HasBattery() ? LogText::Fixed(entry.values[LogRecord::Battery], 3)
-                                  : QString();
-    }
+    if (column == LogList::Battery)
+        return entry.HasBattery() ? Number(entry.values[LogRecord::Battery], 3) : Shown();
     const int slot = column - LogList::HC;
     if (!entry.Present(slot))
-        return QString();
+        return {};
     if (entry.IsOverRange(slot))
-        return QStringLiteral("XXX");
+        return {QLatin1StringView("XXX")};
     const double value = entry.values[slot];
     if (column == LogList::HC)
-        return LogText::HCValueText(value, entry.unitBit);
+        return HCNumber(value, entry.unitBit);
     if (column == LogList::O2)
-        return LogText::Fixed(value, 1);
-    return LogText::ToxicValueText(value, LogList::ToxicSensorOf(column), sensors);
+        return Number(value, 1);
+    return ToxicNumber(value, LogList::ToxicSensorOf(column), sensors);
 }
 
-QString EventCell(const LogRecord &entry, int column, const LogSensors &sensors)
+Shown EventCell(const LogRecord &entry, int column, const LogSensors &sensors)
 {
     if (column > LogList::Toxic2)
-        return QString();
+        return {};
     const int s = column - LogList::HC;
     switch (entry.code) {
     case 29:
         return OnOff(entry.param, s);
     case 30: case 31: case 32:
         if (!(entry.param & (1u << s)))
-            return QString();
+            return {};
         if (column == LogList::HC)
-            return LogText::HCValueText(entry.values[0], entry.unitBit);
+            return HCNumber(entry.values[0], entry.unitBit);
         if (column == LogList::O2)
-            return LogText::Fixed(entry.values[1] / 10.0, 1);
-        return LogText::ToxicValueText(entry.values[s] / sensors.ToxicDivisor(s - 1), s - 1,
-                                       sensors);
+            return Number(entry.values[1] / 10.0, 1);
+        return ToxicNumber(entry.values[s] / sensors.ToxicDivisor(s - 1), s - 1, sensors);
     case 33:
         return CalResult(entry.param, s);
     case 63:
         if (column != LogList::HC)
-            return QString();
-        return LogText::Fixed(entry.param / sensors.CombustibleDivisor(),
-                              sensors.CombustibleDecimals());
+            return {};
+        return Number(entry.param / sensors.CombustibleDivisor(), sensors.CombustibleDecimals());
     case 79: case 80:
-        return column == LogList::O2 ? LogText::Fixed(entry.param / 10.0, 1) : QString();
+        return column == LogList::O2 ? Number(entry.param / 10.0, 1) : Shown();
     case 113:
         return column == LogList::Toxic1
-                   ? LogText::ToxicValueText(entry.param / sensors.ToxicDivisor(1), 1, sensors)
-                   : QString();
+                   ? ToxicNumber(entry.param / sensors.ToxicDivisor(1), 1, sensors)
+                   : Shown();
     case 133:
         return column == LogList::Toxic2
-                   ? LogText::ToxicValueText(entry.param / sensors.ToxicDivisor(2), 2, sensors)
-                   : QString();
+                   ? ToxicNumber(entry.param / sensors.ToxicDivisor(2), 2, sensors)
+                   : Shown();
     default:
-        return QString();
+        return {};
     }
+}
+
+// Columns HC to Battery; the others show nothing here.
+Shown ValueCell(const LogRecord &entry, int column, const LogSensors &sensors)
+{
+    if (column < LogList::HC || column >= LogList::ColumnCount)
+        return {};
+    if (entry.kind == LogRecord::Data)
+        return DataCell(entry, column, sensors);
+    if (entry.kind == LogRecord::Event)
+        return EventCell(entry, column, sensors);
+    return {};
 }
 } // namespace
 
@@ -129,11 +163,22 @@ QString LogList::Cell(const LogRecord &entry, int column, const LogSensors &sens
     default:
         break;
     }
-    if (column < HC || column >= ColumnCount)
-        return QString();
-    if (entry.kind == LogRecord::Data)
-        return DataCell(entry, column, sensors);
-    if (entry.kind == LogRecord::Event)
-        return EventCell(entry, column, sensors);
-    return QString();
+    const Shown shown = ValueCell(entry, column, sensors);
+    if (shown.decimals >= 0)
+        return LogText::Fixed(shown.value, shown.decimals);
+    return shown.word.isEmpty() ? QString() : QString(shown.word);
+}
+
+void LogList::AppendCell(QByteArray &out, const LogRecord &entry, int column,
+                         const LogSensors &sensors)
+{
+    if (column < HC) {
+        out.append(Cell(entry, column, sensors).toLatin1());
+        return;
+    }
+    const Shown shown = ValueCell(entry, column, sensors);
+    if (shown.decimals >= 0)
+        LogText::AppendFixed(out, shown.value, shown.decimals);
+    else
+        out.append(shown.word);
 }

@@ -77,16 +77,39 @@ QString CString(const QString &text, int limit)
     const qsizetype nul = text.indexOf(QChar(0));
     return text.left(nul < 0 ? limit : qMin<qsizetype>(nul, limit));
 }
+
+// Room for the widest double with 20 decimals; a failed conversion gives no text.
+struct FixedChars
+{
+    char buffer[400];
+    qsizetype size = 0;
+
+    FixedChars(double value, int decimals)
+    {
+        const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                          std::chars_format::fixed, qBound(0, decimals, 20));
+        if (result.ec == std::errc())
+            size = result.ptr - buffer;
+    }
+    QByteArrayView View() const { return QByteArrayView(buffer, size); }
+};
 } // namespace
 
 QString LogText::Fixed(double value, int decimals)
 {
-    char buffer[400];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::fixed, qBound(0, decimals, 20));
-    if (result.ec != std::errc())
-        return QString();
-    return QString::fromLatin1(buffer, result.ptr - buffer);
+    const FixedChars text(value, decimals);
+    return text.size == 0 ? QString() : QString::fromLatin1(text.buffer, text.size);
+}
+
+void LogText::AppendFixed(QByteArray &out, double value, int decimals)
+{
+    const FixedChars text(value, decimals);
+    out.append(text.View());
+}
+
+bool LogText::IsFixed(QByteArrayView text, double value, int decimals)
+{
+    return FixedChars(value, decimals).View() == text;
 }
 
 QString LogText::UnitSuffix(quint32 unitBit)

@@ -3,6 +3,8 @@
 
 #include "datalog/LogRecord.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 class LogSensors;
@@ -15,6 +17,10 @@ public:
 
     // printf "%.<decimals>lf" in the C locale, whatever the user's locale is.
     static QString Fixed(double value, int decimals);
+    // The same text appended as bytes, for writers that build lines of bytes.
+    static void AppendFixed(QByteArray &out, double value, int decimals);
+    // Whether `text` is exactly what Fixed would give, without building it.
+    static bool IsFixed(QByteArrayView text, double value, int decimals);
 
     // " (%LEL)", " (%VOL)", " (PPM)", " (%GAS)", " (%LOW)", " (%HI)"; empty for other bits.
     static QString UnitSuffix(quint32 unitBit);
