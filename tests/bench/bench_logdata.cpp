@@ -2,6 +2,7 @@
 // records, the CSV file of a million rows saved and read back, the chart
 // series of a 100 000-point session, and a 2000-record log fetched from the
 // simulator on a pseudo-terminal at 115200 baud.
+#include "EventWait.h"
 #include "ProgramRuns.h"
 #include "SimInstrument.h"
 #include "SimLogGenerator.h"
@@ -32,22 +33,6 @@ const QDateTime Now(QDate(2026, 3, 2), QTime(17, 30, 0));
 LogSensors SensorsOf(const CSimLogGenerator::Settings &s)
 {
     return LogSensors(QString::fromLatin1(s.toxicName[0]), 1, QString::fromLatin1(s.toxicName[1]), 1, 100);
-}
-
-// Sleeps in the event loop as the program does: processEvents with a time
-// limit never blocks and would spin a core the simulator needs. The tick
-// only wakes the loop to look at the deadline.
-bool Wait(const std::function<bool()> &done, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    QTimer tick;
-    tick.start(100);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
 }
 
 // Channel 0 %LEL full scale 100, channel 1 %VOL 5.0, channel 2 PPM 1000.
@@ -166,7 +151,7 @@ int BenchRetrieval(int records)
     doc.ReadConfigurationA();
     doc.ReadConfigurationB();
     doc.ReadToxicTableCount();
-    if (!Wait([&] { return tables && link.IsIdle(); }, 30000)) {
+    if (!WaitUntil([&] { return tables && link.IsIdle(); }, 30000)) {
         std::fprintf(stderr, "no tables\n");
         return 1;
     }
@@ -181,7 +166,7 @@ int BenchRetrieval(int records)
     t.start();
     poll.start(1000);
     log.Start();
-    const bool fetched = Wait([&] { return ended; }, 300000);
+    const bool fetched = WaitUntil([&] { return ended; }, 300000);
     poll.stop();
     const double seconds = t.nsecsElapsed() * 1e-9;
     const qint64 chars = link.CharactersSent() + link.CharactersReceived() - before;

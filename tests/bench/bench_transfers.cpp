@@ -1,6 +1,7 @@
 // Transfer benchmarks: the whole settings upload (with the ID entries) and the
 // whole download against the simulator on a pseudo-terminal at 115200 baud,
 // as elapsed time over the line time of the characters actually exchanged.
+#include "EventWait.h"
 #include "ProgramRuns.h"
 #include "document/InstrumentDoc.h"
 #include "platform/Clock.h"
@@ -17,22 +18,6 @@
 
 namespace {
 constexpr double LineCharsPerSecond = 11520.0; // 115200 baud, 10 bits a character
-
-// Sleeps in the event loop as the program does: processEvents with a time
-// limit never blocks and would spin a core the simulator needs. The tick
-// only wakes the loop to look at the deadline.
-bool Wait(const std::function<bool()> &done, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    QTimer tick;
-    tick.start(100);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 struct Figure
 {
@@ -84,7 +69,7 @@ bool Time(CInstrumentDoc &doc, const std::function<void()> &start, Figure &sum)
         });
     t.start();
     start();
-    const bool done = Wait([&] { return link.IsIdle() && !doc.TransferProgress().IsOpen(); }, 120000);
+    const bool done = WaitUntil([&] { return link.IsIdle() && !doc.TransferProgress().IsOpen(); }, 120000);
     QObject::disconnect(c);
     if (!done)
         return false;
@@ -113,7 +98,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(sim.Pty()), qPrintable(doc.Link().LastError()));
         return 1;
     }
-    Wait([&] { return doc.Link().IsIdle(); }, 5000);
+    WaitUntil([&] { return doc.Link().IsIdle(); }, 5000);
 
     Figure upload, download;
     for (int i = 0; i < rounds; ++i) {

@@ -2,6 +2,7 @@
 // of document, window and end-to-end tests.
 #pragma once
 
+#include "EventWait.h"
 #include "Simulator.h"
 #include "document/InstrumentDoc.h"
 #include "platform/Clock.h"
@@ -24,18 +25,7 @@ struct SimRig
     }
 
     // Runs the event loop until done() holds; false when it did not within ms.
-    bool WaitFor(const std::function<bool()> &done, int ms = 10000)
-    {
-        QDeadlineTimer deadline(ms);
-        QTimer tick; // wakes the wait; processEvents with a time limit never sleeps
-        tick.start(20);
-        while (!done()) {
-            if (deadline.hasExpired())
-                return false;
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        }
-        return true;
-    }
+    bool WaitFor(const std::function<bool()> &done, int ms = 10000) { return WaitUntil(done, ms); }
     bool WaitIdle(int ms = 10000) { return WaitFor([this] { return doc.Link().IsIdle(); }, ms); }
 
     CSimulator sim;

@@ -1,6 +1,7 @@
 // The link over its real transports against the simulated instrument: a
 // pseudo-terminal for the serial path, loopback TCP and UDP for the gateway,
 // and the two programs as a user runs them.
+#include "EventWait.h"
 #include "ProgramRuns.h"
 #include "SimRig.h"
 #include "Simulator.h"
@@ -28,19 +29,6 @@ double ProcessCpuSeconds()
 #else
     return 0.0;
 #endif
-}
-
-bool Wait(const std::function<bool()> &done, int ms = 10000)
-{
-    QDeadlineTimer deadline(ms);
-    QTimer tick; // wakes the wait; processEvents with a time limit never sleeps
-    tick.start(20);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
 }
 
 } // namespace
@@ -81,7 +69,7 @@ void TestLinkPaths::uploadPutsTheDocumentedBytesOnAPseudoTerminal()
     QVERIFY2(doc.Link().OpenSerialDevice(path) == 1, qPrintable(doc.Link().LastError()));
     doc.SetIdEntriesWanted(true);
     doc.UploadAll();
-    QVERIFY(Wait([&] { return requests.size() >= 4; }));
+    QVERIFY(WaitUntil([&] { return requests.size() >= 4; }));
     QCOMPARE(requests[0], QByteArray(":0000000EF2"));
     QCOMPARE(requests[1], QByteArray(":020000040001F9"));
     QCOMPARE(requests[2], QByteArray(":018006121057"));
@@ -89,7 +77,7 @@ void TestLinkPaths::uploadPutsTheDocumentedBytesOnAPseudoTerminal()
     // or after a new selection when the machine was slow.
     QVERIFY(requests[3] == ":01802012103D" || requests[3] == ":020000040001F9");
 
-    QVERIFY(Wait([&] { return doc.Link().IsIdle() && !doc.TransferProgress().IsOpen(); }, 30000));
+    QVERIFY(WaitUntil([&] { return doc.Link().IsIdle() && !doc.TransferProgress().IsOpen(); }, 30000));
     QCOMPARE(doc.Identity().SerialText(), QStringLiteral("%1").arg(sim.Instrument().SerialNumber(), 8, 16, QLatin1Char('0')).toUpper());
     QCOMPARE(doc.Settings().TimeKeeperPiece(8, 56), sim.Instrument().TimeKeeper().mid(8, 56));
     QCOMPARE(doc.Settings().ToxicCount(), sim.Instrument().ToxicCount());
@@ -109,10 +97,10 @@ void TestLinkPaths::vanishedDeviceLeavesTheProgramIdleAndReopenable()
     QVERIFY(doc.Link().OpenSerialDevice(path) == 1);
     doc.SetIdEntriesWanted(true);
     doc.UploadAll();
-    QVERIFY(Wait([&] { return sim.RequestsHandled() > 5; }));
+    QVERIFY(WaitUntil([&] { return sim.RequestsHandled() > 5; }));
 
     sim.ClosePty(); // the adapter is pulled mid-transfer
-    QVERIFY(Wait([&] { return lost.size() > 0; }, 5000));
+    QVERIFY(WaitUntil([&] { return lost.size() > 0; }, 5000));
     int timeouts = 0;
     connect(&doc, &CInstrumentDoc::Updated, this, [&](int code, const CReplyNotice &) { timeouts += code == -1; });
     doc.PollInstrument(); // the status poll goes on with nobody there
@@ -131,7 +119,7 @@ void TestLinkPaths::vanishedDeviceLeavesTheProgramIdleAndReopenable()
     QVERIFY2(!again.isEmpty(), qPrintable(error));
     QVERIFY2(doc.Link().OpenSerialDevice(again) == 1, qPrintable(doc.Link().LastError()));
     const quint64 before = sim.RequestsHandled();
-    QVERIFY(Wait([&] { return sim.RequestsHandled() > before + 2; }, 10000));
+    QVERIFY(WaitUntil([&] { return sim.RequestsHandled() > before + 2; }, 10000));
 }
 
 void TestLinkPaths::gatewayUploadGroupsRequests()
@@ -146,7 +134,7 @@ void TestLinkPaths::gatewayUploadGroupsRequests()
     QCOMPARE(doc.Link().GatewayPort(), int(sim.GatewayUdpPort()));
     doc.SetIdEntriesWanted(true);
     doc.UploadAll();
-    QVERIFY(Wait([&] { return doc.Link().IsIdle() && !doc.TransferProgress().IsOpen(); }, 30000));
+    QVERIFY(WaitUntil([&] { return doc.Link().IsIdle() && !doc.TransferProgress().IsOpen(); }, 30000));
     QCOMPARE(doc.Settings().IdEntry(81), QString::fromLatin1(sim.Instrument().IdEntry(81)));
     // Eight records to a datagram: far fewer datagrams than requests.
     QVERIFY(sim.Counters().datagramsReceived * 3 < sim.Counters().requests);
