@@ -1,0 +1,86 @@
+// Writes the history at the points where an operation on the instrument has completed, the same way for the command-line program and the windows.
+#pragma once
+
+#include "HistoryTypes.h"
+#include "datalog/LogRecord.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+
+class CBoardTestSequence;
+class CHistoryStore;
+class CInstrumentDoc;
+class CLogRetrieval;
+class CProgrammingEngine;
+struct CDownloadDifference;
+
+/*
+ * The recorder reads what it records from the document (identity words,
+ * settings image, tables) at the moment it is told an operation completed,
+ * so it must be told after the operation's last reply has been handled.
+ * Without a store (none given, or SetStore(nullptr) for --no-history) every
+ * call does nothing. Nothing here can fail an operation: a history that
+ * cannot be written spools (see CHistoryStore) and the outcome goes to
+ * LastResult() and the Recorded signal only.
+ *
+ * The Watch* functions connect to an engine's own completion signals, for
+ * callers that hold the engine anyway (the windows). The direct calls are
+ * for callers that follow the operation themselves (the command-line
+ * program); call one or the other for an operation, not both.
+ */
+class CHistoryRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CHistoryRecorder(CInstrumentDoc &doc, CHistoryStore *store = nullptr, QObject *parent = nullptr);
+    ~CHistoryRecorder() override;
+
+    void SetStore(CHistoryStore *store);
+    CHistoryStore *Store() const { return m_store; }
+    bool IsRecording() const { return m_store != nullptr; }
+
+    // The document holds a complete upload: identity, configuration,
+    // tables, settings and the 81 ID entries.
+    void UploadDone();
+    // A download was read back; verified when differences is empty.
+    void DownloadVerified(const QList<CDownloadDifference> &differences);
+    // A log retrieval from the instrument ended with these entries (a cut
+    // retrieval records what arrived).
+    void LogRetrieved(const QList<LogRecord> &entries);
+    // A firmware run ended (Done, Failed or Cancelled). The serial is the one
+    // the engine stamped, or the document's when none was.
+    void FirmwareRunDone(const QString &hexFile, bool passed, const QString &result, quint32 stampedSerial = 0);
+    // A board-test group ended.
+    void BoardTestGroupDone(const QString &group, bool passed, const QString &detail = QString());
+
+    // Records every instrument retrieval this log object completes (not
+    // logs loaded from a file).
+    void WatchLog(CLogRetrieval &log);
+    // Records the engine's runs as they end; hexFile() names the file of the run.
+    void WatchProgramming(CProgrammingEngine &engine, std::function<QString()> hexFile);
+    // Records each group as the sequence finishes it.
+    void WatchBoardTest(CBoardTestSequence &sequence);
+
+    // The instrument's serial as the document holds it ("%08X"), empty when
+    // the identity words were never read or are erased.
+    QString CurrentSerial() const;
+
+    const HistoryWriteResult &LastResult() const { return m_last; }
+
+signals:
+    // After each write attempt (stored or spooled); what names the kind:
+    // "upload", "download", "log", "firmware", "boardtest".
+    void Recorded(const QString &what, const HistoryWriteResult &result);
+
+private:
+    void Note(const QString &what, const HistoryWriteResult &result);
+    HistoryInstrument InstrumentNow() const;
+    void RecordSnapshot(int kind, bool verified, const QList<HistoryDifference> &differences);
+
+    CInstrumentDoc &m_doc;
+    CHistoryStore *m_store = nullptr;
+    HistoryWriteResult m_last;
+};
