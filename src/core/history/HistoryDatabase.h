@@ -1,8 +1,64 @@
-// One connection to the history database: the engine, the schema and every statement, on SQLite and PostgreSQL alike.
+// One connection to the history database: opening it, telling ours from a foreign or damaged file, creating and migrating the schema, transactions.
 #pragma once
+
+#include "HistoryLocation.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
 
 class CHistoryDatabase
 {
 public:
-    CHistoryDatabase() = default;
+    enum class OpenResult {
+        Ok,
+        Unavailable, // could not be reached or written now; may work later
+        Fatal,       // never works as it is: foreign, damaged or newer
+    };
+
+    explicit CHistoryDatabase(const CHistoryLocation &location);
+    ~CHistoryDatabase();
+    CHistoryDatabase(const CHistoryDatabase &) = delete;
+    CHistoryDatabase &operator=(const CHistoryDatabase &) = delete;
+
+    // How long an SQLite writer waits for another one's lock.
+    void SetBusyTimeout(int ms) { m_busyMs = ms; }
+
+    OpenResult Open(QString *error);
+    void Close();
+    bool IsOpen() const;
+    bool IsPostgres() const { return m_location.engine == CHistoryLocation::PostgreSQL; }
+    const CHistoryLocation &Location() const { return m_location; }
+    QSqlDatabase Db() const { return QSqlDatabase::database(m_name, false); }
+    // The schema version found at Open (before any migration).
+    int FoundVersion() const { return m_foundVersion; }
+
+    // A writing transaction: on SQLite it takes the write lock at once, so
+    // two writers queue instead of failing half way.
+    bool Begin(QString *error);
+    bool Commit(QString *error);
+    void Rollback();
+
+    QSqlQuery Query() const { return QSqlQuery(Db()); }
+    bool Prepare(QSqlQuery &query, const QString &sql, QString *error) const;
+    bool Exec(QSqlQuery &query, QString *error) const;
+    bool Exec(const QString &sql, QString *error) const;
+    // "<location>: <driver text>"
+    QString Failure(const QString &what) const;
+
+    // Creates the given version from nothing; for tests of the migrations.
+    static bool CreateVersion(CHistoryDatabase &db, int version, QString *error);
+
+private:
+    OpenResult CheckSqliteFile(QString *error) const;
+    OpenResult PrepareSchema(QString *error);
+    bool Migrate(int from, QString *error);
+    QStringList Tables(QString *error) const;
+
+    CHistoryLocation m_location;
+    QString m_name;
+    int m_busyMs = 10000;
+    int m_foundVersion = 0;
+    bool m_schemaReady = false;
 };

@@ -39,7 +39,7 @@ public:
     ~CHistoryRecorder() override;
 
     void SetStore(CHistoryStore *store);
-    CHistoryStore *Store() const { return m_store; }
+    CHistoryStore *Store() const { return m_store.data(); }
     bool IsRecording() const { return m_store != nullptr; }
 
     // The document holds a complete upload: identity, configuration,
@@ -69,6 +69,10 @@ public:
     QString CurrentSerial() const;
 
     const HistoryWriteResult &LastResult() const { return m_last; }
+    // Writes what the Watch* connections have queued (they write from the
+    // event loop, never inside the reply handling that ended the
+    // operation). The destructor flushes too.
+    void Flush();
 
 signals:
     // After each write attempt (stored or spooled); what names the kind:
@@ -78,9 +82,13 @@ signals:
 private:
     void Note(const QString &what, const HistoryWriteResult &result);
     HistoryInstrument InstrumentNow() const;
+    bool RecordInstrumentNow(const QString &what);
     void RecordSnapshot(int kind, bool verified, const QList<HistoryDifference> &differences);
+    void Later(std::function<void()> write);
 
     CInstrumentDoc &m_doc;
-    CHistoryStore *m_store = nullptr;
+    QPointer<CHistoryStore> m_store;
     HistoryWriteResult m_last;
+    QList<std::function<void()>> m_pending;
+    bool m_flushQueued = false;
 };

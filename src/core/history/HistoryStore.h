@@ -1,17 +1,19 @@
 // The instrument history: one database (an SQLite file or a PostgreSQL server) holding every instrument, settings snapshot, log entry, calibration, firmware run and board test, with a spool for what the database could not take.
 #pragma once
 
+#include "HistorySpool.h"
 #include "HistoryTypes.h"
 #include "datalog/LogRecord.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class CHistoryDatabase;
-class CHistorySpool;
+class CHistoryWriter;
 
 /*
  * Locations:
@@ -60,6 +62,12 @@ public:
     // "SQLite" or "PostgreSQL".
     QString EngineName() const;
     QString ErrorString() const;
+    // How long a write waits for another program's lock on an SQLite file
+    // before it goes to the spool (default 10 s). Set before Open().
+    void SetBusyTimeout(int ms) { m_busyMs = ms; }
+    // The schema version the database had when it was opened (0: created
+    // now); the current version after a migration is CHistorySchema::CurrentVersion.
+    int FoundSchemaVersion() const;
 
     // ---- the spool ----
     // True while records wait in the spool (or the database failed).
@@ -115,15 +123,23 @@ signals:
     void WarningChanged();
 
 private:
-    template <typename Write>
-    HistoryWriteResult Write(const QByteArray &spoolLine, Write write);
-    bool Reconnect();
-    void SetWarning();
+    using WriteStep = std::function<qint64(CHistoryWriter &writer, qint64 *added, QString *error)>;
+    HistoryWriteResult Store(const CHistorySpool::Record &record, const WriteStep &write);
+    // Runs one write in its own transaction; the row id, or -1.
+    qint64 Transaction(const WriteStep &write, qint64 *added, QString *error);
+    CHistorySpool::Outcome ReplayOne(const CHistorySpool::Record &record);
+    bool Connect();
+    void NoteFailure(const QString &error);
+    void UpdateWarning();
+    bool SpoolWaits() const;
 
     std::unique_ptr<CHistoryDatabase> m_db;
     std::unique_ptr<CHistorySpool> m_spool;
-    QString m_location;
-    QString m_error;
+    QString m_shown;
+    QString m_error;     // why Open failed, or the last query's failure
+    QString m_dbError;   // why the database cannot be written now
+    int m_busyMs = 10000;
     bool m_open = false;
-    bool m_lastWarning = false;
+    bool m_warning = false;
+    QString m_warningText;
 };

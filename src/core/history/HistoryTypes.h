@@ -1,6 +1,8 @@
 // The plain values the instrument history stores and gives back: instruments, settings snapshots, log retrievals, calibrations, firmware runs, board tests and the fleet's rows.
 #pragma once
 
+#include "datalog/LogSensors.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -74,6 +76,8 @@ struct HistoryLogRetrieval
     qint64 addedCount = 0; // of those, entries the history did not hold yet
     QDateTime firstEntry;  // time span of its entries (invalid when it held none with a time)
     QDateTime lastEntry;
+    // Gas names and divisors the log was read with, for showing it again.
+    LogSensors sensors;
 };
 
 // A calibration or bump test as the log recorded it, for one sensor.

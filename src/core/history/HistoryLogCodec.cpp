@@ -1,0 +1,133 @@
+// Keys and stored bytes of log entries.
+#include "history/HistoryLogCodec.h"
+
+#include "datalog/LogCsv.h"
+#include "datalog/LogSensors.h"
+
+#include <QHash>
+#include <cstring>
+
+namespace {
+quint64 Fnv1a(QByteArrayView bytes, quint64 h = 14695981039346656037ull)
+{
+    for (char c : bytes) {
+        h ^= quint8(c);
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+template <typename T>
+void Put(QByteArray &out, T value)
+{
+    out.append(reinterpret_cast<const char *>(&value), sizeof value);
+}
+
+template <typename T>
+bool Take(const char *&p, const char *end, T *value)
+{
+    if (end - p < qsizetype(sizeof(T)))
+        return false;
+    std::memcpy(value, p, sizeof(T));
+    p += sizeof(T);
+    return true;
+}
+
+constexpr quint8 FormatVersion = 1;
+} // namespace
+
+QList<CHistoryLogCodec::Keyed> CHistoryLogCodec::Keys(const QList<LogRecord> &entries)
+{
+    QList<Keyed> keys;
+    keys.reserve(entries.size());
+    const LogSensors neutral;
+    QHash<quint64, int> seen; // row hash -> occurrences so far
+    seen.reserve(entries.size());
+    qint64 lastTime = 0;
+    for (int i = 0; i < entries.size(); ++i) {
+        const LogRecord &e = entries.at(i);
+        if (!IsStored(e))
+            continue;
+        Keyed k;
+        k.index = i;
+        k.timeless = !e.time.isValid();
+        k.timeMs = k.timeless ? lastTime : e.time.toMSecsSinceEpoch();
+        lastTime = k.timeMs;
+        const QByteArray row = LogCsv::RowLine(e, neutral);
+        quint64 h = Fnv1a(row);
+        // Same second and same row: told apart by their order.
+        const quint64 rowKey = h ^ quint64(k.timeMs) * 0x9E3779B97F4A7C15ull;
+        const int occurrence = seen[rowKey]++;
+        if (occurrence > 0) {
+            const QByteArray n = QByteArray::number(occurrence);
+            h = Fnv1a(n, h ^ 0xA5);
+        }
+        k.hash = qint64(h & 0x7FFFFFFFFFFFFFFFull);
+        keys.append(k);
+    }
+    return keys;
+}
+
+QByteArray CHistoryLogCodec::Encode(const LogRecord &e)
+{
+    QByteArray out;
+    out.reserve(48 + e.raw.size() + e.text.size());
+    Put(out, FormatVersion);
+    Put(out, quint8(e.kind));
+    Put(out, quint8(e.truncated ? 1 : 0));
+    Put(out, quint32(e.flags));
+    Put(out, quint32(e.code));
+    Put(out, quint32(e.param));
+    Put(out, quint32(e.unitBit));
+    quint16 present = 0;
+    for (int s = 0; s < LogRecord::SlotCount; ++s) {
+        if (e.values[size_t(s)] != 0.0)
+            present |= quint16(1u << s);
+    }
+    Put(out, present);
+    for (int s = 0; s < LogRecord::SlotCount; ++s) {
+        if (present & (1u << s))
+            Put(out, e.values[size_t(s)]);
+    }
+    const QByteArray text = e.text.toUtf8();
+    Put(out, quint16(text.size()));
+    out += text;
+    Put(out, quint16(e.raw.size()));
+    out += e.raw;
+    return out;
+}
+
+bool CHistoryLogCodec::Decode(const QByteArray &bytes, LogRecord *e)
+{
+    const char *p = bytes.constData();
+    const char *end = p + bytes.size();
+    quint8 version = 0, kind = 0, truncated = 0;
+    quint32 flags = 0, code = 0, param = 0, unitBit = 0;
+    quint16 present = 0;
+    if (!Take(p, end, &version) || version != FormatVersion || !Take(p, end, &kind) || kind > LogRecord::Illegal
+        || !Take(p, end, &truncated) || !Take(p, end, &flags) || !Take(p, end, &code) || !Take(p, end, &param)
+        || !Take(p, end, &unitBit) || !Take(p, end, &present))
+        return false;
+    e->kind = LogRecord::Kind(kind);
+    e->truncated = truncated != 0;
+    e->flags = flags;
+    e->code = code;
+    e->param = param;
+    e->unitBit = unitBit;
+    for (int s = 0; s < LogRecord::SlotCount; ++s) {
+        double v = 0.0;
+        if ((present & (1u << s)) && !Take(p, end, &v))
+            return false;
+        e->values[size_t(s)] = v;
+    }
+    quint16 n = 0;
+    if (!Take(p, end, &n) || end - p < n)
+        return false;
+    e->text = QString::fromUtf8(p, n);
+    p += n;
+    if (!Take(p, end, &n) || end - p < n)
+        return false;
+    e->raw = QByteArray(p, n);
+    p += n;
+    return p == end;
+}

@@ -1,0 +1,32 @@
+// The history database's tables, the same on SQLite and PostgreSQL, and the migrations from each earlier version.
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+/*
+ * Version 1: instruments, snapshots, retrievals, log entries, firmware runs,
+ *            board tests.
+ * Version 2: calibrations and bump tests as their own rows, derived from the
+ *            stored log events; each instrument's last calibration, bump
+ *            test and their due dates kept on its row (indexed), so the due
+ *            report does not scan the log; the retrieval's gas names.
+ *
+ * The history_meta table marks a database as ours ("application") and holds
+ * its version ("schema").
+ */
+class CHistorySchema
+{
+public:
+    static constexpr int CurrentVersion = 2;
+    static const QString Application; // the value of "application"
+
+    // The statements that create version `version` from nothing (1 or the current one).
+    static QStringList Create(int version, bool postgres);
+    // The statements that take version `from` to `from + 1` (before the data
+    // step the database runs after them).
+    static QStringList Upgrade(int from, bool postgres);
+    // Engine spelling: %ID%, %BLOB%, %WITHOUT_ROWID%.
+    static QString Dialect(QString statement, bool postgres);
+};
