@@ -77,6 +77,10 @@ int main(int argc, char **argv)
          QStringLiteral("Hold a data log of N records made from the seed, ending near the present, instead of the short "
                         "demonstration log."),
          QStringLiteral("N")},
+        {QStringLiteral("serial-number"),
+         QStringLiteral("The instrument's serial number, 1..4294967294 (decimal, or hex with 0x), so several simulators "
+                        "show a fleet."),
+         QStringLiteral("N")},
         {QStringLiteral("trace"), QStringLiteral("Print every request and reply on standard error.")},
         {QStringLiteral("board-test"),
          QStringLiteral("Play a bare main board in its test box: the flash sectors start erased.")},
@@ -111,6 +115,14 @@ int main(int argc, char **argv)
     options.latencyMs = int(latency);
     options.seed = quint32(seed);
     options.logRecords = int(logRecords);
+    if (parser.isSet(QStringLiteral("serial-number"))) {
+        bool ok = false;
+        const qulonglong serial = parser.value(QStringLiteral("serial-number")).toULongLong(&ok, 0);
+        // All ones is what an erased instrument reads as.
+        if (!ok || serial == 0 || serial >= 0xFFFFFFFFull)
+            return Fail(QStringLiteral("--serial-number takes a number 1..4294967294 (or 0x1..0xFFFFFFFE)"));
+        options.serialNumber = quint32(serial);
+    }
     SimBoardFaults boardFaults;
     for (const QString &value : parser.values(QStringLiteral("board-fault"))) {
         QString bad;

@@ -23,6 +23,9 @@ struct SimOptions
     // records made from the seed (SimLogGenerator.h). Read when the
     // simulator is made.
     int logRecords = 0;
+    // 0: the built-in serial number; otherwise the serial number the
+    // identity words hold, so that several simulators make a fleet.
+    quint32 serialNumber = 0;
     // Where the instrument's time comes from; the system clock when empty.
     std::function<QDateTime()> now;
 };

@@ -12,6 +12,8 @@ CSimulator::CSimulator(const SimOptions &options, QObject *parent)
       m_instrument(std::make_unique<CSimInstrument>(options.now, options.seed)),
       m_faults(options.seed)
 {
+    if (options.serialNumber != 0)
+        m_instrument->SetSerialNumber(options.serialNumber);
     if (options.logRecords > 0) {
         CSimInstrument &instrument = *m_instrument;
         instrument.Log().Generate(options.seed, options.logRecords, instrument.Clock(),

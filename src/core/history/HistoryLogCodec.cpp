@@ -3,6 +3,7 @@
 
 #include "datalog/LogCsv.h"
 #include "datalog/LogSensors.h"
+#include "datalog/LogText.h"
 
 #include <QHash>
 #include <cstring>
@@ -36,11 +37,10 @@ bool Take(const char *&p, const char *end, T *value)
 constexpr quint8 FormatVersion = 1;
 } // namespace
 
-QList<CHistoryLogCodec::Keyed> CHistoryLogCodec::Keys(const QList<LogRecord> &entries)
+QList<CHistoryLogCodec::Keyed> CHistoryLogCodec::Keys(const QList<LogRecord> &entries, const LogSensors &sensors)
 {
     QList<Keyed> keys;
     keys.reserve(entries.size());
-    const LogSensors neutral;
     QHash<quint64, int> seen; // row hash -> occurrences so far
     seen.reserve(entries.size());
     qint64 lastTime = 0;
@@ -53,7 +53,10 @@ QList<CHistoryLogCodec::Keyed> CHistoryLogCodec::Keys(const QList<LogRecord> &en
         k.timeless = !e.time.isValid();
         k.timeMs = k.timeless ? lastTime : e.time.toMSecsSinceEpoch();
         lastTime = k.timeMs;
-        const QByteArray row = LogCsv::RowLine(e, neutral);
+        // Readings by their whole row; other entries by their type text: the
+        // values of an event (a maximum, calibration counts) are read back from
+        // a file only as finely as its gas table allows.
+        const QByteArray row = e.kind == LogRecord::Data ? LogCsv::RowLine(e, sensors) : LogText::TypeText(e).toUtf8();
         quint64 h = Fnv1a(row);
         // Same second and same row: told apart by their order.
         const quint64 rowKey = h ^ quint64(k.timeMs) * 0x9E3779B97F4A7C15ull;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "datalog/LogRecord.h"
+#include "datalog/LogSensors.h"
 
 #include <QByteArray>
 #include <QList>
@@ -9,8 +10,10 @@
 
 /*
  * The key of an entry is (instrument, time in ms, hash). The hash is taken
- * over the entry's row as the CSV file writes it (with neutral sensors, so
- * it does not depend on the gas table at hand) and over its occurrence among
+ * over a reading's row as the CSV file writes it with the sensors the log
+ * was read with, or over any other entry's type text (a saved file holds
+ * only those texts, so this is what a retrieval and a file of it have in
+ * common), and over its occurrence among
  * equal rows before it in the same log: an instrument that wrote the same
  * reading twice in one second keeps both, and a CSV file of a log gives the
  * keys its retrieval gave. Entries without a time take the time of the entry
@@ -35,7 +38,7 @@ public:
         return entry.kind != LogRecord::StartOfLog && entry.kind != LogRecord::EndOfLog;
     }
     // Keys of the stored entries, in list order.
-    static QList<Keyed> Keys(const QList<LogRecord> &entries);
+    static QList<Keyed> Keys(const QList<LogRecord> &entries, const LogSensors &sensors);
 
     static QByteArray Encode(const LogRecord &entry);
     // false when the bytes are not an encoded entry.

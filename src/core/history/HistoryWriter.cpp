@@ -12,6 +12,12 @@
 #include <limits>
 
 namespace {
+// The drivers bind a null QString as NULL; the text columns hold '' instead.
+QString Text(const QString &s)
+{
+    return s.isNull() ? QStringLiteral("") : s;
+}
+
 constexpr qint64 DayMs = 86400000;
 
 // What a day of entries adds up to: equal sums on both sides mean the day is
@@ -46,7 +52,7 @@ qint64 CHistoryWriter::Existing(const char *table, const QString &opKey, QString
     QSqlQuery q = m_db.Query();
     if (!m_db.Prepare(q, QStringLiteral("SELECT id FROM %1 WHERE op_key = ?").arg(QLatin1String(table)), error))
         return -1;
-    q.addBindValue(opKey);
+    q.addBindValue(Text(opKey));
     if (!m_db.Exec(q, error))
         return -1;
     return q.next() ? q.value(0).toLongLong() : 0;
@@ -80,17 +86,17 @@ qint64 CHistoryWriter::Instrument(const HistoryInstrument &i, QString *error)
                             .arg(field("version"), field("configuration"), field("instrument_id"), Least(), Greatest());
     if (!m_db.Prepare(q, sql, error))
         return -1;
-    q.addBindValue(i.serial);
-    q.addBindValue(i.version);
-    q.addBindValue(i.configuration);
-    q.addBindValue(i.instrumentId);
+    q.addBindValue(Text(i.serial));
+    q.addBindValue(Text(i.version));
+    q.addBindValue(Text(i.configuration));
+    q.addBindValue(Text(i.instrumentId));
     q.addBindValue(first.toMSecsSinceEpoch());
     q.addBindValue(seen.toMSecsSinceEpoch());
     if (!m_db.Exec(q, error))
         return -1;
     if (!m_db.Prepare(q, QStringLiteral("SELECT id FROM instrument WHERE serial = ?"), error))
         return -1;
-    q.addBindValue(i.serial);
+    q.addBindValue(Text(i.serial));
     if (!m_db.Exec(q, error))
         return -1;
     if (!q.next()) {
@@ -122,15 +128,15 @@ qint64 CHistoryWriter::Snapshot(const HistorySnapshot &s, QString *error)
                                         " verified, differences) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                       error))
         return -1;
-    q.addBindValue(s.opKey);
+    q.addBindValue(Text(s.opKey));
     q.addBindValue(instrument);
     q.addBindValue(int(s.kind));
     q.addBindValue(s.time.toMSecsSinceEpoch());
-    q.addBindValue(s.computer);
-    q.addBindValue(s.user);
-    q.addBindValue(s.optionsText);
+    q.addBindValue(Text(s.computer));
+    q.addBindValue(Text(s.user));
+    q.addBindValue(Text(s.optionsText));
     q.addBindValue(s.verified ? 1 : 0);
-    q.addBindValue(CHistoryFields::DifferencesText(s.differences));
+    q.addBindValue(Text(CHistoryFields::DifferencesText(s.differences)));
     if (!m_db.Exec(q, error))
         return -1;
     const qint64 id = LastId("snapshot", s.opKey, error);
@@ -164,7 +170,7 @@ qint64 CHistoryWriter::Log(const HistoryLogRetrieval &r, const QList<LogRecord> 
     if (instrument < 0)
         return -1;
 
-    const QList<CHistoryLogCodec::Keyed> keys = CHistoryLogCodec::Keys(entries);
+    const QList<CHistoryLogCodec::Keyed> keys = CHistoryLogCodec::Keys(entries, r.sensors);
     QHash<qint64, DaySum> incoming;
     qint64 minT = std::numeric_limits<qint64>::max(), maxT = std::numeric_limits<qint64>::min();
     for (const CHistoryLogCodec::Keyed &k : keys) {
@@ -256,13 +262,13 @@ qint64 CHistoryWriter::Log(const HistoryLogRetrieval &r, const QList<LogRecord> 
                                         " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                       error))
         return -1;
-    q.addBindValue(row.opKey);
+    q.addBindValue(Text(row.opKey));
     q.addBindValue(instrument);
     q.addBindValue(int(row.source));
-    q.addBindValue(row.fileName);
+    q.addBindValue(Text(row.fileName));
     q.addBindValue(row.time.toMSecsSinceEpoch());
-    q.addBindValue(row.computer);
-    q.addBindValue(row.user);
+    q.addBindValue(Text(row.computer));
+    q.addBindValue(Text(row.user));
     q.addBindValue(row.entryCount);
     q.addBindValue(row.addedCount);
     q.addBindValue(CHistoryFields::Ms(row.firstEntry));
@@ -291,7 +297,7 @@ bool CHistoryWriter::StoreCalibrations(qint64 instrument, const QList<HistoryCal
         q.bindValue(2, c.sensor);
         q.bindValue(3, c.time.toMSecsSinceEpoch());
         q.bindValue(4, c.passed ? 1 : 0);
-        q.bindValue(5, c.result);
+        q.bindValue(5, Text(c.result));
         if (!m_db.Exec(q, error))
             return false;
     }
@@ -379,15 +385,15 @@ qint64 CHistoryWriter::FirmwareRun(const HistoryFirmwareRun &r, QString *error)
                                         " passed, result) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                       error))
         return -1;
-    q.addBindValue(r.opKey);
-    q.addBindValue(r.serial);
+    q.addBindValue(Text(r.opKey));
+    q.addBindValue(Text(r.serial));
     q.addBindValue(r.time.toMSecsSinceEpoch());
-    q.addBindValue(r.computer);
-    q.addBindValue(r.user);
-    q.addBindValue(r.fileName);
-    q.addBindValue(r.sha256);
+    q.addBindValue(Text(r.computer));
+    q.addBindValue(Text(r.user));
+    q.addBindValue(Text(r.fileName));
+    q.addBindValue(Text(r.sha256));
     q.addBindValue(r.passed ? 1 : 0);
-    q.addBindValue(r.result);
+    q.addBindValue(Text(r.result));
     if (!m_db.Exec(q, error))
         return -1;
     return LastId("firmware_run", r.opKey, error);
@@ -403,14 +409,14 @@ qint64 CHistoryWriter::BoardTest(const HistoryBoardTest &r, QString *error)
                                         " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
                       error))
         return -1;
-    q.addBindValue(r.opKey);
-    q.addBindValue(r.serial);
+    q.addBindValue(Text(r.opKey));
+    q.addBindValue(Text(r.serial));
     q.addBindValue(r.time.toMSecsSinceEpoch());
-    q.addBindValue(r.computer);
-    q.addBindValue(r.user);
-    q.addBindValue(r.group);
+    q.addBindValue(Text(r.computer));
+    q.addBindValue(Text(r.user));
+    q.addBindValue(Text(r.group));
     q.addBindValue(r.passed ? 1 : 0);
-    q.addBindValue(r.detail);
+    q.addBindValue(Text(r.detail));
     if (!m_db.Exec(q, error))
         return -1;
     return LastId("board_test", r.opKey, error);
