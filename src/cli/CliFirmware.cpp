@@ -8,6 +8,7 @@
 #include "firmware/ProgrammingEngine.h"
 #include "firmware/WizardProgrammer.h"
 #include "firmware/WizardTables.h"
+#include "history/HistoryRecorder.h"
 #include "platform/Preferences.h"
 #include "platform/UserPrompt.h"
 
@@ -84,6 +85,25 @@ int Outcome(CCliSession &session, CProgrammingEngine &engine, CTransferProgress 
     }
 }
 
+// The run goes into the history once it has ended, whatever the outcome.
+void Record(CCliSession &session, CProgrammingEngine &engine, const QString &hexFile, int status)
+{
+    CHistoryRecorder *recorder = session.Recorder();
+    if (!recorder)
+        return;
+    QString result;
+    switch (status) {
+    case CliExit::Ok: result = QStringLiteral("Done"); break;
+    case CliExit::NoAnswer: result = QStringLiteral("Failed: the instrument did not answer"); break;
+    default:
+        result = engine.GetState() == State::Cancelled ? QStringLiteral("Cancelled: the boot area differs from the file")
+                 : engine.ErrorString().isEmpty()     ? QStringLiteral("Failed")
+                                                      : QStringLiteral("Failed: %1").arg(engine.ErrorString());
+        break;
+    }
+    recorder->FirmwareRunDone(hexFile, status == CliExit::Ok, result, status == CliExit::Ok ? engine.SerialNumber() : 0);
+}
+
 QString SerialText(quint32 serial)
 {
     return QStringLiteral("%1 (%2)").arg(serial).arg(serial, 8, 16, QLatin1Char('0')).toUpper();
@@ -107,6 +127,7 @@ int CCliFirmware::Program(CCliSession &session, const QString &hexFile)
     engine.Start(file);
     const bool answered = session.WaitFor([&] { return Settled(engine); }) && session.WaitIdle();
     const int status = Outcome(session, engine, progress, answered);
+    Record(session, engine, hexFile, status);
     if (status == CliExit::Ok)
         std::printf("Programmed %s: serial number %s\n", qPrintable(hexFile), qPrintable(SerialText(engine.SerialNumber())));
     std::fflush(stdout);
@@ -209,6 +230,7 @@ int CCliFirmware::Wizard(CCliSession &session, const WizardOptions &options, con
     }
     const bool answered = session.WaitFor([&] { return Settled(wizard.Engine()); }) && session.WaitIdle();
     const int status = Outcome(session, wizard.Engine(), progress, answered);
+    Record(session, wizard.Engine(), hexFile, status);
     if (status != CliExit::Ok)
         return status;
     std::printf("Programmed %s\n", qPrintable(hexFile));

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class CHistoryRecorder;
 class CTransferProgress;
 
 // Process exit statuses, documented in the README.
@@ -19,6 +20,7 @@ enum : int {
     PortError = 3,  // the port or gateway could not be opened
     NoAnswer = 4,   // the instrument did not answer in time
     FileError = 5,  // a file could not be read or written
+    HistoryError = 6, // history commands: the history database could not be opened or read
 };
 }
 
@@ -62,12 +64,17 @@ public:
     // Ends a progress line left open on the terminal before other output.
     void EndProgressLine();
 
+    // Where completed operations are recorded; null records nothing.
+    void SetRecorder(CHistoryRecorder *recorder) { m_recorder = recorder; }
+    CHistoryRecorder *Recorder() const { return m_recorder; }
+
 private:
     void ShowProgress(const QString &caption, int position, int maximum, bool final);
 
     CClock &m_clock;
     std::unique_ptr<CInstrumentDoc> m_doc;
     CliOptions m_options;
+    CHistoryRecorder *m_recorder = nullptr;
     qint64 m_lastAnswerMs = 0;
     bool m_gaveUp = false;
     bool m_terminal = false;

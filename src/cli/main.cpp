@@ -1,5 +1,6 @@
 // altavo-cli: the program's operations for scripts and production lines.
 #include "CliFirmware.h"
+#include "CliHistory.h"
 #include "CliSession.h"
 #include "datalog/LogCsv.h"
 #include "datalog/LogCsvReader.h"
@@ -8,6 +9,8 @@
 #include "document/InstrumentIdentity.h"
 #include "document/OptionsFile.h"
 #include "document/SettingsCodec.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
 #include "platform/Preferences.h"
 #include "platform/ProfileFile.h"
 
@@ -134,6 +137,8 @@ int Identity(CCliSession &session, const CommandArgs &)
         }))
         return CliExit::NoAnswer;
 
+    if (session.Recorder())
+        session.Recorder()->InstrumentSeen();
     const CInstrumentIdentity id = doc.Identity();
     std::printf("Version:            %s\n", qPrintable(id.VersionText()));
     std::printf("Serial number:      %s\n", qPrintable(id.SerialText()));
@@ -149,6 +154,8 @@ int Upload(CCliSession &session, const CommandArgs &args)
     session.FollowProgress(doc.TransferProgress());
     if (!RunUpload(session))
         return CliExit::NoAnswer;
+    if (session.Recorder())
+        session.Recorder()->UploadDone();
     PrintSummary(doc);
     if (!args.optionsPath.isEmpty()) {
         QString error;
@@ -214,6 +221,9 @@ int Download(CCliSession &session, const CommandArgs &args)
         return CliExit::Failed;
     }
     const QList<CDownloadDifference> differences = verifier.Differences();
+    // Verified or not, the settings the instrument now holds are kept.
+    if (session.Recorder())
+        session.Recorder()->DownloadVerified(differences);
     if (!differences.isEmpty()) {
         std::printf("Download NOT verified: the instrument holds other values than were sent:\n");
         for (const CDownloadDifference &d : differences)
@@ -332,7 +342,10 @@ int Log(CCliSession &session, const CommandArgs &args)
 {
     CInstrumentDoc &doc = session.Doc();
     CUpdateWatch watch(doc);
-    // Gas names and divisors come from the instrument's own tables.
+    // Gas names and divisors come from the instrument's own tables; the
+    // identity words name the instrument the history keeps the log under.
+    if (session.Recorder())
+        doc.ReadStatusWords();
     doc.ReadTimeKeeperSettings();
     doc.ReadConfigurationA();
     doc.ReadConfigurationB();
@@ -355,6 +368,8 @@ int Log(CCliSession &session, const CommandArgs &args)
     if (!fetched)
         return CliExit::NoAnswer;
     session.EndProgressLine();
+    if (session.Recorder())
+        session.Recorder()->LogRetrieved(log.Entries(), log.Sensors());
     PrintSessions(log.Entries(), log.Sessions());
 
     QString error;
@@ -407,6 +422,9 @@ const Command Commands[] = {
     {"log", "fetch the data log, print its sessions, save it as --csv FILE (--clear then clears it); --from-csv FILE prints a saved log's sessions", Log},
 };
 
+// "history" works on the history database only; no port is opened.
+const char HistorySummary[] = "history list | show SERIAL | due [--within DAYS] | import-csv FILE --serial SERIAL";
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -419,6 +437,8 @@ int main(int argc, char **argv)
     QString description = QStringLiteral("Service operations on a connected gas detector.\n\nCommands:\n");
     for (const Command &c : Commands)
         description += QStringLiteral("  %1  %2\n").arg(QLatin1String(c.name), -10).arg(QLatin1String(c.summary));
+    description += QStringLiteral("  %1  %2\n").arg(QStringLiteral("history"), -10).arg(QLatin1String(HistorySummary));
+    description += QStringLiteral("\nOperations on an instrument are recorded in the instrument history (the default file, or --history).\n");
     parser.setApplicationDescription(description);
     parser.addHelpOption();
     parser.addOption({QStringLiteral("serial"), QStringLiteral("Serial device of the instrument (e.g. /dev/ttyUSB0, COM3)."), QStringLiteral("device")});
@@ -434,6 +454,12 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("model"), QStringLiteral("wizard: the model number (48) or its position in the list (1)."), QStringLiteral("n")});
     parser.addOption({QStringLiteral("units"), QStringLiteral("wizard: the combustible units choice 1-4 (default: the first the model offers)."), QStringLiteral("n")});
     parser.addOption({QStringLiteral("gas"), QStringLiteral("wizard: the special gas's position in its list (default: the preset one)."), QStringLiteral("n")});
+    parser.addOption({QStringLiteral("history"),
+                      QStringLiteral("Instrument history: an SQLite file or postgresql://user@host[:port]/db (default: the preference, else the file in the user's data folder)."),
+                      QStringLiteral("url")});
+    parser.addOption({QStringLiteral("no-history"), QStringLiteral("Do not record this run in the instrument history.")});
+    parser.addOption({QStringLiteral("within"), QStringLiteral("history due: instruments due within this many days (default 30)."), QStringLiteral("days")});
+    // history due --pdf FILE is registered here by the report code.
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."));
     parser.process(app);
 
@@ -441,6 +467,36 @@ int main(int argc, char **argv)
     if (args.isEmpty()) {
         std::fprintf(stderr, "altavo-cli: no command given (try --help).\n");
         return CliExit::Usage;
+    }
+    CCliHistory::Options history;
+    history.location = parser.value(QStringLiteral("history"));
+    history.record = !parser.isSet(QStringLiteral("no-history"));
+    history.verbose = parser.isSet(QStringLiteral("verbose"));
+    if (parser.isSet(QStringLiteral("history")) && history.location.trimmed().isEmpty()) {
+        std::fprintf(stderr, "altavo-cli: --history needs a file or a postgresql:// URL.\n");
+        return CliExit::Usage;
+    }
+    if (parser.isSet(QStringLiteral("within"))) {
+        bool number = false;
+        history.withinDays = parser.value(QStringLiteral("within")).toInt(&number);
+        if (!number || history.withinDays < 0 || args[0] != QLatin1String("history") || args.value(1) != QLatin1String("due")) {
+            std::fprintf(stderr, "altavo-cli: --within goes with history due only and takes a number of days.\n");
+            return CliExit::Usage;
+        }
+    }
+    if (args[0] == QLatin1String("history")) {
+        if (!history.record) {
+            std::fprintf(stderr, "altavo-cli: --no-history does not go with the history commands.\n");
+            return CliExit::Usage;
+        }
+        const QString sub = args.value(1);
+        if (parser.isSet(QStringLiteral("serial")) && sub != QLatin1String("import-csv")) {
+            std::fprintf(stderr, "altavo-cli: history commands open no port; --serial goes with history import-csv only (the serial number).\n");
+            return CliExit::Usage;
+        }
+        // import-csv: --serial names the instrument the file came from.
+        history.serialNumber = parser.value(QStringLiteral("serial"));
+        return CCliHistory::Run(args.mid(1), history);
     }
     const Command *command = nullptr;
     for (const Command &c : Commands) {
@@ -558,10 +614,17 @@ int main(int argc, char **argv)
             options.commPort = 1;
     }
 
+    // The history is opened first: a database that cannot be used is said
+    // before the instrument is touched, and the operation runs all the same.
+    const std::unique_ptr<CHistoryStore> store = CCliHistory::OpenForRecording(history);
     CCliSession session;
+    CHistoryRecorder recorder(session.Doc(), store.get());
+    session.SetRecorder(store ? &recorder : nullptr);
     if (!session.Open(options))
         return CliExit::PortError;
     const int status = command->run(session, commandArgs);
     session.EndProgressLine();
+    recorder.Flush();
+    CCliHistory::Report(recorder, store.get(), options.verbose);
     return status;
 }

@@ -115,13 +115,25 @@ void CHistoryRecorder::DownloadVerified(const QList<CDownloadDifference> &differ
     RecordSnapshot(HistorySnapshot::Download, differences.isEmpty(), list);
 }
 
-void CHistoryRecorder::LogRetrieved(const QList<LogRecord> &entries)
+void CHistoryRecorder::InstrumentSeen()
+{
+    if (!m_store)
+        return;
+    const HistoryInstrument i = InstrumentNow();
+    if (i.serial.isEmpty())
+        RecordInstrumentNow(QStringLiteral("instrument")); // says why nothing was recorded
+    else
+        Note(QStringLiteral("instrument"), m_store->RecordInstrument(i));
+}
+
+void CHistoryRecorder::LogRetrieved(const QList<LogRecord> &entries, const LogSensors &sensors)
 {
     if (!m_store || !RecordInstrumentNow(QStringLiteral("log")))
         return;
     HistoryLogRetrieval r;
     r.serial = CurrentSerial();
     r.source = HistoryLogRetrieval::Instrument;
+    r.sensors = sensors;
     Note(QStringLiteral("log"), m_store->RecordLog(r, entries));
 }
 
@@ -184,7 +196,8 @@ void CHistoryRecorder::WatchLog(CLogRetrieval &log)
         const bool retrieving = log.Retrieving();
         if (wasRetrieving && !retrieving && log.LiveSensors()) {
             const QList<LogRecord> entries = log.Entries();
-            Later([this, entries] { LogRetrieved(entries); });
+            const LogSensors sensors = log.Sensors();
+            Later([this, entries, sensors] { LogRetrieved(entries, sensors); });
         }
         wasRetrieving = retrieving;
     });

@@ -1,6 +1,7 @@
 // Writes the history at the points where an operation on the instrument has completed, the same way for the command-line program and the windows.
 #pragma once
 
+#include "HistoryStore.h"
 #include "HistoryTypes.h"
 #include "datalog/LogRecord.h"
 
@@ -11,7 +12,6 @@
 #include <functional>
 
 class CBoardTestSequence;
-class CHistoryStore;
 class CInstrumentDoc;
 class CLogRetrieval;
 class CProgrammingEngine;
@@ -47,9 +47,11 @@ public:
     void UploadDone();
     // A download was read back; verified when differences is empty.
     void DownloadVerified(const QList<CDownloadDifference> &differences);
+    // The instrument answered (identity read): its row only, last seen now.
+    void InstrumentSeen();
     // A log retrieval from the instrument ended with these entries (a cut
-    // retrieval records what arrived).
-    void LogRetrieved(const QList<LogRecord> &entries);
+    // retrieval records what arrived); sensors as CLogRetrieval::Sensors().
+    void LogRetrieved(const QList<LogRecord> &entries, const LogSensors &sensors = LogSensors());
     // A firmware run ended (Done, Failed or Cancelled). The serial is the one
     // the engine stamped, or the document's when none was.
     void FirmwareRunDone(const QString &hexFile, bool passed, const QString &result, quint32 stampedSerial = 0);

@@ -6,6 +6,7 @@
 #include "history/HistoryReader.h"
 #include "history/HistorySpoolCodec.h"
 #include "history/HistoryWriter.h"
+#include "platform/Preferences.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,10 +18,16 @@
 #include <QUuid>
 
 namespace {
+// The program's own folder under the user's data folder, named alike for
+// every program of the suite so that they share one history.
 QString DataFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/')
+           + QLatin1String(Pref::Organisation) + QLatin1Char('/') + QLatin1String(Pref::Application);
 }
+
+const QString PreferenceSection = QStringLiteral("History");
+const QString PreferenceKey = QStringLiteral("Location");
 
 // Beside an SQLite file when its folder can be written; otherwise, and for
 // a server, in the user's data folder under a name made from the location.
@@ -57,6 +64,16 @@ CHistoryStore::~CHistoryStore() = default;
 QString CHistoryStore::DefaultFile()
 {
     return DataFolder() + QStringLiteral("/history.db");
+}
+
+QString CHistoryStore::PreferredLocation()
+{
+    return CPreferences::GetString(PreferenceSection, PreferenceKey);
+}
+
+void CHistoryStore::SetPreferredLocation(const QString &location)
+{
+    CPreferences::SetString(PreferenceSection, PreferenceKey, location);
 }
 
 QString CHistoryStore::NewOpKey()

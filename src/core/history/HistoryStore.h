@@ -45,8 +45,13 @@ public:
     explicit CHistoryStore(QObject *parent = nullptr);
     ~CHistoryStore() override;
 
-    // The default SQLite file in the user's data folder.
+    // The default SQLite file in the user's data folder, the same for the
+    // windowed program and altavo-cli.
     static QString DefaultFile();
+    // The location the preferences name ("History" / "Location"); empty
+    // means DefaultFile(). The windows' preference dialog sets it.
+    static QString PreferredLocation();
+    static void SetPreferredLocation(const QString &location);
     static QString NewOpKey();
     // The computer's and the user's names as snapshots record them.
     static QString ComputerName();
