@@ -23,6 +23,8 @@ const CommandEntry Commands[] = {
     {CommandId::DatalogFeatures, "Datalo&g Features", nullptr, "View/edit the datalog features", true},
     {CommandId::ViewLog, "View &Log", nullptr, "View the data log", true},
     {CommandId::DisplayMode, "&Display Mode", nullptr, "Monitor gas normal, peak, STEL, and TWA levels", true},
+    {CommandId::InstrumentHistory, "Instrument &History", "History", "Every instrument's transfers, logs, calibrations and due dates", true},
+    {CommandId::HistoryDatabase, "History &Database...", nullptr, "Choose where the instrument history is kept", false},
     {CommandId::ResetViews, "Reset &Views", nullptr, "Close all windows and open the standard layout", false},
     {CommandId::LoadViews, "L&oad Views", nullptr, "Open the windows that were open last time", false},
     {CommandId::ConfigurationWizard, "&Configuration Wizard", nullptr, "Set up a new instrument step by step", true},

@@ -52,6 +52,7 @@ void CDownloadCheck::Finish()
         return;
     }
     const QList<CDownloadDifference> differences = verifier->Differences();
+    emit Verified(differences);
     if (differences.isEmpty()) {
         m_window->statusBar()->showMessage(QStringLiteral("Download checked: the instrument holds every setting as sent"));
         return;

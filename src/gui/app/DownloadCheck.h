@@ -2,11 +2,13 @@
 // instrument's settings are read back, and any difference is shown.
 #pragma once
 
+#include "document/DownloadVerifier.h"
+
+#include <QList>
 #include <QObject>
 #include <QTimer>
 #include <memory>
 
-class CDownloadVerifier;
 class CInstrumentDoc;
 class QMainWindow;
 
@@ -23,6 +25,10 @@ public:
     // Queues the download and follows it to the read-back.
     void Download();
     State CurrentState() const { return m_state; }
+
+signals:
+    // The read-back came in; no differences: the download is verified.
+    void Verified(const QList<CDownloadDifference> &differences);
 
 private:
     void Follow();

@@ -18,6 +18,13 @@
 #include "ToolbarIcons.h"
 #include "ViewRegistry.h"
 #include "WindowLayout.h"
+#include "datalog/Log.h"
+#include "datalog/LogRetrieval.h"
+#include "history/HistoryDatabaseDialog.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryService.h"
+#include "history/HistoryStore.h"
+#include "history/HistoryWindow.h"
 #include "platform/Clock.h"
 #include "platform/Preferences.h"
 #include "views/InstrumentView.h"
@@ -27,6 +34,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -62,7 +70,9 @@ const ViewCommand ViewCommands[] = {
     {CommandId::Memory, "Memory"},                      {CommandId::Flash, "Flash"},
     {CommandId::Ram, "RAM"},                            {CommandId::ToxicTable, "Toxic Table"},
     {CommandId::RangeTable, "Range Table"},             {CommandId::Programming, "Programming"},
+    {CommandId::InstrumentHistory, "Instrument History"},
 };
+const QString LogViewTitle = QStringLiteral("Log View");
 
 QString ViewTitle(int commandId)
 {
@@ -125,6 +135,17 @@ CMainFrame::CMainFrame(const Options &options, QWidget *parent)
     });
 
     m_downloadCheck = std::make_unique<CDownloadCheck>(m_doc, this);
+
+    // The history is opened before the instrument is: the first upload is
+    // recorded too. A database that cannot be opened only shows a warning.
+    m_history = std::make_unique<CHistoryService>(m_doc);
+    m_historyWarning = new QLabel(this);
+    m_historyWarning->setStyleSheet(QStringLiteral("QLabel { background: #fff3cd; color: #5c4400; padding: 0 6px; }"));
+    statusBar()->addPermanentWidget(m_historyWarning);
+    connect(m_history.get(), &CHistoryService::WarningChanged, this, &CMainFrame::UpdateHistoryWarning);
+    connect(m_downloadCheck.get(), &CDownloadCheck::Verified, &m_history->Recorder(), &CHistoryRecorder::DownloadVerified);
+    m_history->OpenStored();
+    UpdateHistoryWarning();
 
     // The ID entries are read only once the windows are set up.
     m_doc.SetIdEntriesWanted(false);
@@ -286,6 +307,9 @@ void CMainFrame::OnCommand(int id)
     case CommandId::RestartBoardTest:
         RestartBoardTest();
         break;
+    case CommandId::HistoryDatabase:
+        ChooseHistoryDatabase();
+        break;
     default:
         OpenViewCommand(id);
         break;
@@ -341,6 +365,9 @@ CInstrumentFrame *CMainFrame::OpenView(const QString &title)
     m_mdi->addSubWindow(frame);
     // Queued: a view may ask for a command that closes its own window.
     connect(view, &CInstrumentView::CommandRequested, this, &CMainFrame::OnCommand, Qt::QueuedConnection);
+    m_history->Attach(view);
+    if (auto *history = qobject_cast<CHistoryWindow *>(view))
+        connect(history, &CHistoryWindow::OpenLogRequested, this, &CMainFrame::ShowStoredLog);
     connect(frame, &QObject::destroyed, this, [this] { UpdateMenuState(); });
     frame->ShowAtPlacement();
     m_mdi->setActiveSubWindow(frame);
@@ -567,6 +594,40 @@ void CMainFrame::OpenHelp()
         frame->Place(true, true);
     }
     UpdateMenuState();
+}
+
+void CMainFrame::UpdateHistoryWarning()
+{
+    const QString text = m_history->WarningText();
+    m_historyWarning->setText(text);
+    m_historyWarning->setToolTip(m_history->WarningDetail());
+    m_historyWarning->setVisible(!text.isEmpty());
+}
+
+void CMainFrame::ChooseHistoryDatabase()
+{
+    CHistoryDatabaseDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!m_history->OpenStored())
+        QMessageBox::warning(this, CHistoryDatabaseDialog::Caption, m_history->OpenError());
+    UpdateHistoryWarning();
+}
+
+bool CMainFrame::ShowStoredLog(const QList<LogRecord> &entries, const LogSensors &sensors, const QString &serial)
+{
+    CInstrumentFrame *frame = OpenView(LogViewTitle);
+    auto *log = frame ? qobject_cast<CLog *>(frame->View()) : nullptr;
+    if (!log)
+        return false;
+    if (log->Log().Busy()) {
+        QMessageBox::information(this, LogViewTitle,
+                                 QStringLiteral("The log window is fetching the instrument's log. Open the stored log once it has finished."));
+        return false;
+    }
+    log->Log().SetLoaded(entries, sensors);
+    statusBar()->showMessage(QStringLiteral("Stored log of %1: %2 entries").arg(serial).arg(entries.size()));
+    return true;
 }
 
 void CMainFrame::OpenWebPage()

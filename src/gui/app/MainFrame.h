@@ -13,6 +13,8 @@
 
 class CCommandTable;
 class CGuiPrompt;
+class CHistoryService;
+class CHistoryWindow;
 class CInstrumentFrame;
 class CMainMenus;
 class COptionsFileCommands;
@@ -20,6 +22,9 @@ class CPortSwitcher;
 class CSimulator;
 class CStatusPanes;
 class CWindowLayout;
+class LogSensors;
+struct LogRecord;
+class QLabel;
 class QMdiArea;
 class QToolBar;
 
@@ -97,6 +102,13 @@ public:
     using DownloadCheck = CDownloadCheck::State;
     DownloadCheck DownloadCheckState() const { return m_downloadCheck->CurrentState(); }
 
+    // The instrument history: its store, recorder and warnings.
+    CHistoryService &History() const { return *m_history; }
+    // "History Database...": asks where the history is kept and opens it.
+    void ChooseHistoryDatabase();
+    // Shows stored log entries in the log window, as a loaded file is shown.
+    bool ShowStoredLog(const QList<LogRecord> &entries, const LogSensors &sensors, const QString &serial);
+
     void OpenHelp();
     static QString HelpFilePath();
     void ShowAbout();
@@ -115,6 +127,7 @@ private:
     void PrintActive(bool preview);
     void UpdateCursor();
     void UpdateCaption();
+    void UpdateHistoryWarning();
     bool SingleWindowMode() const;
 
     Options m_options;
@@ -138,4 +151,6 @@ private:
     std::unique_ptr<COptionsFileCommands> m_optionsFiles;
 
     std::unique_ptr<CDownloadCheck> m_downloadCheck;
+    std::unique_ptr<CHistoryService> m_history;
+    QLabel *m_historyWarning = nullptr;
 };

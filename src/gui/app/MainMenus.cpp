@@ -85,6 +85,7 @@ void CMainMenus::CreateMenus()
     m_viewMenu->addSeparator();
     for (int id : {CommandId::AdvancedFeatures, CommandId::DatalogFeatures, CommandId::ViewLog, CommandId::DisplayMode})
         m_viewMenu->addAction(act(id));
+    m_viewMenu->addAction(act(CommandId::InstrumentHistory));
     m_viewMenu->addSeparator();
     m_viewMenu->addAction(act(CommandId::ConfigurationWizard));
     m_viewMenu->addSeparator();
@@ -102,6 +103,8 @@ void CMainMenus::CreateMenus()
     ports->addAction(act(CommandId::Network));
     options->addAction(act(CommandId::MultiWindow));
     options->addAction(act(CommandId::SingleWindow));
+    options->addSeparator();
+    options->addAction(act(CommandId::HistoryDatabase));
     options->addSeparator();
     options->addAction(act(CommandId::OptionsResetViews));
 
@@ -164,7 +167,7 @@ void CMainMenus::CreateToolbars()
     };
     m_standard = make(StandardButtons,
                       {CommandId::AdvancedFeatures, 0, CommandId::DatalogFeatures, 0, CommandId::ViewLog, 0,
-                       CommandId::DisplayMode, 0, CommandId::ResetViews},
+                       CommandId::DisplayMode, 0, CommandId::InstrumentHistory, 0, CommandId::ResetViews},
                       QSize(90, 36), Qt::ToolButtonTextUnderIcon, 22);
     m_transfer = make(TransferButtons, {CommandId::Upload, 0, CommandId::Download}, QSize(90, 36),
                       Qt::ToolButtonTextUnderIcon, 22);

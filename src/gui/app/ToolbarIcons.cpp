@@ -186,6 +186,20 @@ QIcon Build(int id)
             p.setBrush(Ink);
             p.drawEllipse(QPointF(12, 17), 1.6, 1.6);
         });
+    case CommandId::InstrumentHistory:
+        // A card index of instruments with a clock: what happened when.
+        return Make([](QPainter &p) {
+            Sheet(p, QRectF(2.5, 3, 14, 18));
+            p.setPen(Pen(Ink, 1.0));
+            for (qreal y : {7.0, 10.0, 13.0})
+                p.drawLine(QPointF(5, y), QPointF(13, y));
+            p.setBrush(Paper);
+            p.setPen(Pen(Orange, 1.6));
+            p.drawEllipse(QPointF(16, 16), 5.5, 5.5);
+            p.setPen(Pen(Ink, 1.4));
+            p.drawLine(QPointF(16, 16), QPointF(16, 12.5));
+            p.drawLine(QPointF(16, 16), QPointF(18.5, 17.5));
+        });
     case CommandId::ResetViews:
     case CommandId::OptionsResetViews:
         return Make([](QPainter &p) {
