@@ -1,10 +1,12 @@
 // altavo-cli and the instrument history: a fleet of simulated instruments recorded into SQLite and PostgreSQL, logs and CSV files kept once, concurrent writers, the spool while the server is down, and the history commands' output and exit statuses.
+#include "HexText.h"
 #include "PgServer.h"
 #include "ProgramRuns.h"
 #include "SimLogGenerator.h"
 #include "datalog/LogCsv.h"
 #include "datalog/LogDecoder.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -51,6 +53,7 @@ private slots:
     void concurrentWritersLoseNothing();
     void spoolWhileTheServerIsDown();
     void noHistoryRecordsNothing();
+    void downloadAndFirmwareRecorded();
     void commandErrors_data();
     void commandErrors();
 
@@ -260,6 +263,48 @@ void TestCliHistory::noHistoryRecordsNothing()
     const CliRun recorded = RunCli({QStringLiteral("identity"), QStringLiteral("--serial"), sim.Pty(), QStringLiteral("--history"), history});
     QVERIFY2(recorded.status == 0, qPrintable(Describe(recorded)));
     QVERIFY(History({QStringLiteral("list"), QStringLiteral("--history"), history}).startsWith(QStringLiteral("1 instrument(s)")));
+}
+
+void TestCliHistory::downloadAndFirmwareRecorded()
+{
+    const QString history = m_dir.filePath(QStringLiteral("firmware.db"));
+    CSimProcess sim;
+    QVERIFY(sim.Start({QStringLiteral("--serial-number"), QStringLiteral("0x4242")}));
+    const QString options = m_dir.filePath(QStringLiteral("unit.kvo"));
+    const auto cli = [&](const QStringList &args) {
+        return RunCli(QStringList{QStringLiteral("--serial"), sim.Pty(), QStringLiteral("--history"), history} + args, QProcessEnvironment::systemEnvironment(), 60000);
+    };
+    CliRun run = cli({QStringLiteral("upload"), QStringLiteral("--options"), options});
+    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+    run = cli({QStringLiteral("download"), QStringLiteral("--options"), options});
+    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+    QString show = History({QStringLiteral("show"), QStringLiteral("4242"), QStringLiteral("--history"), history});
+    QVERIFY2(show.contains(QStringLiteral("Settings downloaded and verified")), qPrintable(show));
+
+    // A run stopped at the boot-area comparison is kept as failed, under
+    // the serial the instrument had.
+    const QString other = qEnvironmentVariable("ALTAVO_TEST_DATA") + QStringLiteral("/hex/good.hex");
+    run = cli({QStringLiteral("program"), other});
+    QCOMPARE(run.status, 1);
+    show = History({QStringLiteral("show"), QStringLiteral("4242"), QStringLiteral("--history"), history});
+    QVERIFY2(show.contains(QRegularExpression(QStringLiteral("FAIL  Firmware good.hex \\(SHA-256 [0-9a-f]{16}\\): Cancelled"))), qPrintable(show));
+
+    // Sixteen words above the boot area, then the end record.
+    QByteArray data;
+    for (int i = 0; i < 16; ++i)
+        data += char(i) + QByteArray(1, char(0x30));
+    const QByteArray image = HexRecordLine(0, 4, QByteArray(2, '\0')) + HexRecordLine(0x8000, 0, data) + HexRecordLine(0, 1, {});
+    const QString hex = m_dir.filePath(QStringLiteral("small.hex"));
+    QFile file(hex);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) == image.size());
+    file.close();
+    run = cli({QStringLiteral("program"), hex});
+    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+    const QRegularExpressionMatch stamped = QRegularExpression(QStringLiteral("serial number \\d+ \\(([0-9A-F]{8})\\)")).match(run.out);
+    QVERIFY2(stamped.hasMatch(), qPrintable(run.out));
+    const QString sha = QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
+    show = History({QStringLiteral("show"), stamped.captured(1), QStringLiteral("--history"), history});
+    QVERIFY2(show.contains(QStringLiteral("Firmware small.hex (SHA-256 %1): Done").arg(sha.left(16))), qPrintable(show));
 }
 
 void TestCliHistory::commandErrors_data()
