@@ -1,5 +1,6 @@
 # One line per test: altavo_add_test(NAME LABEL SOURCES... LIBS ...)
-# Every test runs on Qt's offscreen platform with its own settings folder, so
+# Every test runs on Qt's offscreen platform with its own settings and data
+# folders (the instrument history's default file lives in the latter), so
 # no test touches the user's preferences or needs a display.
 function(altavo_add_test name label)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
@@ -13,5 +14,5 @@ function(altavo_add_test name label)
   set_tests_properties(${name} PROPERTIES
     LABELS ${label}
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-config/${name};ALTAVO_SIM=$<TARGET_FILE:altavo-sim>;ALTAVO_CLI=$<TARGET_FILE:altavo-cli>;ALTAVO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-config/${name};XDG_DATA_HOME=${PROJECT_BINARY_DIR}/test-data/${name};ALTAVO_SIM=$<TARGET_FILE:altavo-sim>;ALTAVO_CLI=$<TARGET_FILE:altavo-cli>;ALTAVO_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
 endfunction()

@@ -85,8 +85,31 @@ int Outcome(CCliSession &session, CProgrammingEngine &engine, CTransferProgress 
     }
 }
 
+// The serial number the instrument had when the run read its identity
+// words, before the configuration sector was erased: a run that fails later
+// is recorded under it.
+class CSerialBefore
+{
+public:
+    explicit CSerialBefore(CInstrumentDoc &doc)
+    {
+        m_connection = QObject::connect(&doc, &CInstrumentDoc::Updated, [this, &doc](int code, const CReplyNotice &notice) {
+            if (m_serial == 0 && code == UpdateCode::WordBlock && notice.address == CInstrumentIdentity::IdentityWord) {
+                const quint32 serial = doc.Identity().SerialNumber();
+                m_serial = serial == 0xFFFFFFFF ? 0 : serial;
+            }
+        });
+    }
+    ~CSerialBefore() { QObject::disconnect(m_connection); }
+    quint32 Serial() const { return m_serial; }
+
+private:
+    QMetaObject::Connection m_connection;
+    quint32 m_serial = 0;
+};
+
 // The run goes into the history once it has ended, whatever the outcome.
-void Record(CCliSession &session, CProgrammingEngine &engine, const QString &hexFile, int status)
+void Record(CCliSession &session, CProgrammingEngine &engine, const QString &hexFile, int status, quint32 serialBefore)
 {
     CHistoryRecorder *recorder = session.Recorder();
     if (!recorder)
@@ -101,7 +124,7 @@ void Record(CCliSession &session, CProgrammingEngine &engine, const QString &hex
                                                       : QStringLiteral("Failed: %1").arg(engine.ErrorString());
         break;
     }
-    recorder->FirmwareRunDone(hexFile, status == CliExit::Ok, result, status == CliExit::Ok ? engine.SerialNumber() : 0);
+    recorder->FirmwareRunDone(hexFile, status == CliExit::Ok, result, status == CliExit::Ok ? engine.SerialNumber() : serialBefore);
 }
 
 QString SerialText(quint32 serial)
@@ -124,10 +147,11 @@ int CCliFirmware::Program(CCliSession &session, const QString &hexFile)
     engine.SetPrompt(&prompt);
     CTransferProgress progress;
     FollowEngine(session, engine, progress);
+    const CSerialBefore before(doc);
     engine.Start(file);
     const bool answered = session.WaitFor([&] { return Settled(engine); }) && session.WaitIdle();
     const int status = Outcome(session, engine, progress, answered);
-    Record(session, engine, hexFile, status);
+    Record(session, engine, hexFile, status, before.Serial());
     if (status == CliExit::Ok)
         std::printf("Programmed %s: serial number %s\n", qPrintable(hexFile), qPrintable(SerialText(engine.SerialNumber())));
     std::fflush(stdout);
@@ -223,6 +247,7 @@ int CCliFirmware::Wizard(CCliSession &session, const WizardOptions &options, con
     wizard.Engine().SetPrompt(&prompt);
     CTransferProgress progress;
     FollowEngine(session, wizard.Engine(), progress);
+    const CSerialBefore before(doc);
     wizard.Enter(choices);
     if (!wizard.Program()) {
         Error(wizard.ErrorString() + QStringLiteral("; nothing was sent to the instrument."));
@@ -230,7 +255,7 @@ int CCliFirmware::Wizard(CCliSession &session, const WizardOptions &options, con
     }
     const bool answered = session.WaitFor([&] { return Settled(wizard.Engine()); }) && session.WaitIdle();
     const int status = Outcome(session, wizard.Engine(), progress, answered);
-    Record(session, wizard.Engine(), hexFile, status);
+    Record(session, wizard.Engine(), hexFile, status, before.Serial());
     if (status != CliExit::Ok)
         return status;
     std::printf("Programmed %s\n", qPrintable(hexFile));

@@ -277,6 +277,12 @@ HistoryWriteResult CHistoryStore::Store(const CHistorySpool::Record &record, con
         }
         NoteFailure(error);
     }
+    return Spool(record);
+}
+
+HistoryWriteResult CHistoryStore::Spool(const CHistorySpool::Record &record)
+{
+    HistoryWriteResult result;
     result.error = m_dbError;
     QString spoolError;
     if (m_spool->Append(record, &spoolError))
@@ -370,6 +376,8 @@ HistoryWriteResult CHistoryStore::RecordLog(const HistoryLogRetrieval &retrieval
             return result;
         }
         NoteFailure(error);
+        // Tried once already: straight to the spool, without a second wait.
+        return Spool(CHistorySpoolCodec::Pack(r, entries));
     }
     return Store(CHistorySpoolCodec::Pack(r, entries), step);
 }

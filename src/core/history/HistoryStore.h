@@ -130,6 +130,7 @@ signals:
 private:
     using WriteStep = std::function<qint64(CHistoryWriter &writer, qint64 *added, QString *error)>;
     HistoryWriteResult Store(const CHistorySpool::Record &record, const WriteStep &write);
+    HistoryWriteResult Spool(const CHistorySpool::Record &record);
     // Runs one write in its own transaction; the row id, or -1.
     qint64 Transaction(const WriteStep &write, qint64 *added, QString *error);
     CHistorySpool::Outcome ReplayOne(const CHistorySpool::Record &record);
