@@ -6,8 +6,11 @@
 #include "history/HistoryCsvImport.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "report/HistoryReport.h"
+#include "report/ReportPrinter.h"
 
 #include <QFileInfo>
+#include <QTextDocument>
 #include <cstdio>
 
 namespace {
@@ -47,6 +50,20 @@ std::unique_ptr<CHistoryStore> OpenForReading(const CCliHistory::Options &option
     if (store->HasWarning())
         Error(store->WarningText());
     return store;
+}
+
+// --pdf FILE: the report as the window prints it. A file that cannot be
+// written fails the command; an existing one is replaced only by a whole report.
+int SavePdf(const QTextDocument &report, const QString &path, const QString &title, QPageLayout::Orientation orientation)
+{
+    QString error;
+    if (!CReportPrinter::WritePdf(report, path, title, orientation, &error)) {
+        Error(error);
+        return CliExit::FileError;
+    }
+    std::printf("%s saved to %s\n", qPrintable(title), qPrintable(path));
+    std::fflush(stdout);
+    return CliExit::Ok;
 }
 
 void PrintFleet(const QList<HistoryFleetRow> &rows)
@@ -121,6 +138,13 @@ int Show(const QString &serialText, const CCliHistory::Options &options)
     for (const HistoryTimelineItem &t : timeline)
         std::printf("  %-16s  %-4s  %s\n", qPrintable(Stamp(t.time)), t.passed ? "" : "FAIL", qPrintable(t.summary));
     std::fflush(stdout);
+    if (!options.pdfFile.isEmpty()) {
+        const std::unique_ptr<QTextDocument> report =
+            CHistoryReport::CalibrationRecord(*store, serial, QDateTime::currentDateTimeUtc());
+        if (!report)
+            return CliExit::Failed;
+        return SavePdf(*report, options.pdfFile, CHistoryReport::CalibrationRecordTitle(serial), QPageLayout::Portrait);
+    }
     return CliExit::Ok;
 }
 
@@ -130,13 +154,18 @@ int Due(const CCliHistory::Options &options)
     const auto store = OpenForReading(options, &status);
     if (!store)
         return status;
-    const QList<HistoryFleetRow> rows = store->Due(options.withinDays);
-    // The PDF due report (--pdf FILE) is written here from the same rows and
-    // each instrument's store->Calibrations(serial).
+    // One moment for the list and its report, so both name the same instruments.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QList<HistoryFleetRow> rows = store->Due(options.withinDays, now);
     std::printf("%lld instrument(s) due within %d day(s):\n", static_cast<long long>(rows.size()), options.withinDays);
     if (!rows.isEmpty())
         PrintFleet(rows);
     std::fflush(stdout);
+    if (!options.pdfFile.isEmpty()) {
+        const QString html = CHistoryReport::DueListHtml(rows, options.withinDays, now);
+        return SavePdf(*CHistoryReport::Document(html, CHistoryReport::DueListTitle()), options.pdfFile,
+                       CHistoryReport::DueListTitle(), CHistoryReport::DueListOrientation);
+    }
     return CliExit::Ok;
 }
 
@@ -249,16 +278,16 @@ int CCliHistory::Run(const QStringList &args, const Options &options)
         Error(QStringLiteral("usage: altavo-cli history %1").arg(QLatin1String(usage)));
         return false;
     };
-    if (!options.pdfFile.isEmpty() && sub != QLatin1String("due")) {
-        Error(QStringLiteral("--pdf goes with history due only."));
+    if (!options.pdfFile.isEmpty() && sub != QLatin1String("due") && sub != QLatin1String("show")) {
+        Error(QStringLiteral("--pdf goes with history due and history show only."));
         return CliExit::Usage;
     }
     if (sub == QLatin1String("list"))
         return arity(1, "list") ? List(options) : int(CliExit::Usage);
     if (sub == QLatin1String("show"))
-        return arity(2, "show SERIAL") ? Show(args.at(1), options) : int(CliExit::Usage);
+        return arity(2, "show SERIAL [--pdf FILE]") ? Show(args.at(1), options) : int(CliExit::Usage);
     if (sub == QLatin1String("due"))
-        return arity(1, "due [--within DAYS]") ? Due(options) : int(CliExit::Usage);
+        return arity(1, "due [--within DAYS] [--pdf FILE]") ? Due(options) : int(CliExit::Usage);
     if (sub == QLatin1String("import-csv"))
         return arity(2, "import-csv FILE --serial SERIAL") ? ImportCsv(args.at(1), options) : int(CliExit::Usage);
     Error(sub.isEmpty() ? QStringLiteral("history needs one of: list, show SERIAL, due, import-csv FILE.")

@@ -18,7 +18,7 @@ public:
         bool verbose = false;
         int withinDays = 30;       // history due --within DAYS
         QString serialNumber;      // history import-csv --serial SERIAL
-        QString pdfFile;           // history due --pdf FILE (made by the report code)
+        QString pdfFile;           // history due / show SERIAL --pdf FILE: the report as a PDF file
     };
 
     // The location the options name, the preference, or the default file.

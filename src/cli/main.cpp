@@ -16,6 +16,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QSet>
 #include <QTextStream>
@@ -423,13 +424,31 @@ const Command Commands[] = {
 };
 
 // "history" works on the history database only; no port is opened.
-const char HistorySummary[] = "history list | show SERIAL | due [--within DAYS] | import-csv FILE --serial SERIAL";
+const char HistorySummary[] = "history list | show SERIAL [--pdf FILE] | due [--within DAYS] [--pdf FILE] | import-csv FILE --serial SERIAL";
+
+// The PDF reports lay out text with QtGui, which needs a GUI application
+// object; on the offscreen platform it needs no display. Every other command
+// runs on a plain core application.
+bool WantsPdf(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--pdf" || arg.startsWith("--pdf=") || arg == "-pdf" || arg.startsWith("-pdf="))
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    const bool pdf = WantsPdf(argc, argv);
+    if (pdf)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> application =
+        pdf ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("altavo-cli"));
     QCoreApplication::setOrganizationName(QStringLiteral("Veltrion Norvane"));
 
@@ -459,7 +478,8 @@ int main(int argc, char **argv)
                       QStringLiteral("url")});
     parser.addOption({QStringLiteral("no-history"), QStringLiteral("Do not record this run in the instrument history.")});
     parser.addOption({QStringLiteral("within"), QStringLiteral("history due: instruments due within this many days (default 30)."), QStringLiteral("days")});
-    // history due --pdf FILE is registered here by the report code.
+    parser.addOption({QStringLiteral("pdf"), QStringLiteral("history due, history show SERIAL: also write the report as a PDF file."),
+                      QStringLiteral("file")});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."));
     parser.process(app);
 
@@ -472,6 +492,11 @@ int main(int argc, char **argv)
     history.location = parser.value(QStringLiteral("history"));
     history.record = !parser.isSet(QStringLiteral("no-history"));
     history.verbose = parser.isSet(QStringLiteral("verbose"));
+    history.pdfFile = parser.value(QStringLiteral("pdf"));
+    if (parser.isSet(QStringLiteral("pdf")) && (history.pdfFile.trimmed().isEmpty() || args[0] != QLatin1String("history"))) {
+        std::fprintf(stderr, "altavo-cli: --pdf FILE goes with history due and history show SERIAL only.\n");
+        return CliExit::Usage;
+    }
     if (parser.isSet(QStringLiteral("history")) && history.location.trimmed().isEmpty()) {
         std::fprintf(stderr, "altavo-cli: --history needs a file or a postgresql:// URL.\n");
         return CliExit::Usage;

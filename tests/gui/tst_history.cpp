@@ -1,4 +1,5 @@
 // The Instrument History window against a fleet of simulated instruments recorded into a real SQLite file: the fleet table, filter and sort, the timeline, a stored log in the log window, two snapshots compared, the spool warning, the database preference and the PDF reports.
+#include "ProgramRuns.h"
 #include "SimRig.h"
 #include "app/AltavoApp.h"
 #include "app/CommandIds.h"
@@ -136,6 +137,7 @@ private slots:
     void databaseDialog_data();
     void databaseDialog();
     void mainFrameRecordsAndOpensHistory();
+    void cliWritesPdfReports();
     void screenshot();
 
 private:
@@ -576,8 +578,7 @@ void TestHistoryWindow::databaseDialog()
     dialog.accept();
     QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
     QCOMPARE(dialog.TestResult()->text().isEmpty(), accepted);
-    QCOMPARE(CPreferences::GetString(QString::fromLatin1(Pref::Preferences), QString::fromLatin1(Pref::HistoryDatabase)), stored);
-    QCOMPARE(CHistoryDatabaseDialog::StoredLocation(), stored);
+    QCOMPARE(CHistoryStore::PreferredLocation(), stored);
     // The next dialog starts from what was stored.
     CHistoryDatabaseDialog again;
     QCOMPARE(again.Location(), stored);
@@ -586,7 +587,7 @@ void TestHistoryWindow::databaseDialog()
 void TestHistoryWindow::mainFrameRecordsAndOpensHistory()
 {
     const QString file = m_dir->filePath(QStringLiteral("frame.db"));
-    CPreferences::SetString(QString::fromLatin1(Pref::Preferences), QString::fromLatin1(Pref::HistoryDatabase), file);
+    CHistoryStore::SetPreferredLocation(file);
     auto app = std::make_unique<CAltavoApp>();
     CAltavoApp::StartOptions options;
     options.singleInstance = false;
@@ -648,6 +649,48 @@ void TestHistoryWindow::mainFrameRecordsAndOpensHistory()
     frame->close();
     app.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void TestHistoryWindow::cliWritesPdfReports()
+{
+    // altavo-cli records an upload from a simulator of its own serial number,
+    // then writes both reports; the history commands open no port.
+    CSimProcess sim;
+    QVERIFY(sim.Start({QStringLiteral("--pty"), QStringLiteral("--serial-number"), QStringLiteral("0x00D40007")}));
+    const QString db = m_dir->filePath(QStringLiteral("cli.db"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
+    CliRun run = RunCli({QStringLiteral("--serial"), sim.Pty(), QStringLiteral("--history"), db, QStringLiteral("upload")}, env);
+    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+
+    const QString due = m_dir->filePath(QStringLiteral("cli-due.pdf"));
+    run = RunCli({QStringLiteral("--history"), db, QStringLiteral("history"), QStringLiteral("due"), QStringLiteral("--within"),
+                  QStringLiteral("3650"), QStringLiteral("--pdf"), due},
+                 env);
+    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+    QVERIFY(run.out.contains(QStringLiteral("Calibration Due List saved to")));
+    const QString record = m_dir->filePath(QStringLiteral("cli-record.pdf"));
+    run = RunCli({QStringLiteral("--history"), db, QStringLiteral("history"), QStringLiteral("show"), QStringLiteral("D40007"),
+                  QStringLiteral("--pdf"), record},
+                 env);
+    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+    const QString dueText = PdfText(due);
+    QVERIFY2(dueText.contains(QStringLiteral("Calibration Due List")) && dueText.contains(QStringLiteral("00D40007")),
+             qPrintable(dueText));
+    const QString recordText = PdfText(record);
+    QVERIFY2(recordText.contains(QStringLiteral("Calibration Record 00D40007")), qPrintable(recordText));
+    QVERIFY(recordText.contains(QStringLiteral("Last calibration")));
+
+    // --pdf only where there is a report; a file that cannot be written fails.
+    run = RunCli({QStringLiteral("--history"), db, QStringLiteral("history"), QStringLiteral("list"), QStringLiteral("--pdf"), due}, env);
+    QCOMPARE(run.status, 2);
+    run = RunCli({QStringLiteral("--serial"), sim.Pty(), QStringLiteral("--pdf"), due, QStringLiteral("identity")}, env);
+    QCOMPARE(run.status, 2);
+    const QString blocked = m_dir->filePath(QStringLiteral("missing/due.pdf"));
+    run = RunCli({QStringLiteral("--history"), db, QStringLiteral("history"), QStringLiteral("due"), QStringLiteral("--pdf"), blocked}, env);
+    QCOMPARE(run.status, 5);
+    QVERIFY2(run.err.contains(blocked), qPrintable(Describe(run)));
 }
 
 void TestHistoryWindow::screenshot()

@@ -19,9 +19,6 @@ inline constexpr char GatewayPort[] = "Gateway Port";
 QString ComDeviceKey(int port);
 inline constexpr char SingleWindow[] = "SingleWindow";
 inline constexpr char WebPage[] = "Web Page";
-// Where the instrument history is kept: empty for the SQLite file in the
-// user's data folder, else a file path or a postgresql:// address.
-inline constexpr char HistoryDatabase[] = "History Database";
 
 // The main window's section: its placement, the window list, the toolbar
 // layout and the folder of the options-file dialogs.

@@ -198,6 +198,7 @@ QString CHistoryReport::CalibrationRecordHtml(const HistoryInstrument &instrumen
             const QString text = Esc(LocalDate(d));
             return Before(d, now) ? QStringLiteral("<b><font color=\"%1\">%2 (overdue)</font></b>").arg(OverdueColour, text) : text;
         };
+        html += fact(QStringLiteral("Last calibration"), fleet->lastCalibration.isValid() ? Esc(LocalDate(fleet->lastCalibration)) : QStringLiteral("-"));
         html += fact(QStringLiteral("Calibration due"), due(fleet->calibrationDue));
         if (instrument.bumpTestRequired || fleet->bumpTestDue.isValid())
             html += fact(QStringLiteral("Bump test due"), due(fleet->bumpTestDue));
@@ -209,7 +210,10 @@ QString CHistoryReport::CalibrationRecordHtml(const HistoryInstrument &instrumen
         passed += c.passed ? 1 : 0;
     html += QStringLiteral("<h3>Calibrations and bump tests</h3>");
     if (calibrations.isEmpty()) {
-        html += QStringLiteral("<p>The stored logs of this instrument hold no calibration or bump test.</p>");
+        html += QStringLiteral("<p>The stored logs of this instrument hold no calibration or bump test.");
+        if (fleet && fleet->lastCalibration.isValid())
+            html += QStringLiteral(" Its settings give %1 as the date of its last calibration.").arg(Esc(LocalDate(fleet->lastCalibration)));
+        html += QStringLiteral("</p>");
     } else {
         html += QStringLiteral("<p>%1 record(s) from the instrument's data logs, %2 passed, %3 not passed.</p>")
                     .arg(calibrations.size())

@@ -2,7 +2,6 @@
 #include "HistoryDatabaseDialog.h"
 
 #include "history/HistoryStore.h"
-#include "platform/Preferences.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
@@ -73,12 +72,13 @@ CHistoryDatabaseDialog::CHistoryDatabaseDialog(QWidget *parent)
 
 QString CHistoryDatabaseDialog::StoredLocation()
 {
-    return CPreferences::GetString(QString::fromLatin1(Pref::Preferences), QString::fromLatin1(Pref::HistoryDatabase)).trimmed();
+    // The same preference the command-line program reads without --history.
+    return CHistoryStore::PreferredLocation().trimmed();
 }
 
 void CHistoryDatabaseDialog::StoreLocation(const QString &location)
 {
-    CPreferences::SetString(QString::fromLatin1(Pref::Preferences), QString::fromLatin1(Pref::HistoryDatabase), location.trimmed());
+    CHistoryStore::SetPreferredLocation(location.trimmed());
 }
 
 QString CHistoryDatabaseDialog::CheckLocation(const QString &location)

@@ -16,7 +16,7 @@ public:
 
     explicit CHistoryDatabaseDialog(QWidget *parent = nullptr);
 
-    // The preference (Pref::HistoryDatabase): empty for the default file.
+    // The preference the command-line program shares: empty for the default file.
     static QString StoredLocation();
     static void StoreLocation(const QString &location);
     // Empty when the location can be stored, else why not.
