@@ -27,6 +27,7 @@
 #include "history/HistoryWindow.h"
 #include "platform/Clock.h"
 #include "platform/Preferences.h"
+#include "SerialLogCommands.h"
 #include "views/InstrumentView.h"
 
 #include <QAction>
@@ -135,6 +136,10 @@ CMainFrame::CMainFrame(const Options &options, QWidget *parent)
     });
 
     m_downloadCheck = std::make_unique<CDownloadCheck>(m_doc, this);
+    m_serialLog = new CSerialLogCommands(m_doc.Link(), this);
+    connect(m_serialLog, &CSerialLogCommands::Changed, this,
+            [this](bool tracing) { m_commands->Action(CommandId::SerialLogFile)->setChecked(tracing); });
+    m_commands->Action(CommandId::SerialLogFile)->setChecked(m_serialLog->IsTracing());
 
     // The history is opened before the instrument is: the first upload is
     // recorded too. A database that cannot be opened only shows a warning.
@@ -281,6 +286,10 @@ void CMainFrame::OnCommand(int id)
         break;
     case CommandId::Network:
         SwitchPort(-1);
+        break;
+    case CommandId::SerialLogFile:
+        m_serialLog->Choose();
+        m_commands->Action(CommandId::SerialLogFile)->setChecked(m_serialLog->IsTracing());
         break;
     case CommandId::MultiWindow:
         SetMultiWindow();

@@ -19,6 +19,7 @@ class CInstrumentFrame;
 class CMainMenus;
 class COptionsFileCommands;
 class CPortSwitcher;
+class CSerialLogCommands;
 class CSimulator;
 class CStatusPanes;
 class CWindowLayout;
@@ -153,4 +154,5 @@ private:
     std::unique_ptr<CDownloadCheck> m_downloadCheck;
     std::unique_ptr<CHistoryService> m_history;
     QLabel *m_historyWarning = nullptr;
+    CSerialLogCommands *m_serialLog = nullptr;
 };

@@ -104,6 +104,7 @@ void CMainMenus::CreateMenus()
     options->addAction(act(CommandId::MultiWindow));
     options->addAction(act(CommandId::SingleWindow));
     options->addSeparator();
+    options->addAction(act(CommandId::SerialLogFile));
     options->addAction(act(CommandId::HistoryDatabase));
     options->addSeparator();
     options->addAction(act(CommandId::OptionsResetViews));
