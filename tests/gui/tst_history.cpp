@@ -41,6 +41,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTableWidget>
@@ -137,6 +138,7 @@ private slots:
     void databaseDialog_data();
     void databaseDialog();
     void mainFrameRecordsAndOpensHistory();
+    void mainFrameShowsSpoolWarning();
     void cliWritesPdfReports();
     void screenshot();
 
@@ -544,6 +546,37 @@ void TestHistoryWindow::spoolWarningShows()
     QVERIFY2(window.WarningLabel()->text().contains(down.WarningText()), qPrintable(window.WarningLabel()->text()));
     QVERIFY(window.Button(QStringLiteral("Retry Now")));
     Shot(&window, QStringLiteral("history-warning.png"));
+    window.SetStore(nullptr);
+    QFile::remove(down.SpoolFile());
+}
+
+void TestHistoryWindow::mainFrameShowsSpoolWarning()
+{
+    // The main window's status bar says so while records wait; the upload
+    // itself completes as ever.
+    CHistoryStore::SetPreferredLocation(QStringLiteral("postgresql://nobody@127.0.0.1:1/frame"));
+    auto app = std::make_unique<CAltavoApp>();
+    CAltavoApp::StartOptions options;
+    options.singleInstance = false;
+    options.splash = false;
+    QVERIFY(app->Start({QStringLiteral("--simulate")}, options));
+    CMainFrame *frame = app->MainFrame();
+    const auto warning = [frame]() -> QLabel * {
+        for (QLabel *label : frame->statusBar()->findChildren<QLabel *>()) {
+            if (label->text().startsWith(QStringLiteral("History")))
+                return label;
+        }
+        return nullptr;
+    };
+    QVERIFY(WaitUntil([&] { return warning() && warning()->text().contains(QStringLiteral("wait")); }, 20000));
+    QVERIFY(warning()->isVisibleTo(frame));
+    QVERIFY(warning()->toolTip().contains(frame->History().Store().SpoolFile()));
+    QVERIFY(frame->Document().Identity().SerialNumber() != 0xFFFFFFFF);
+    const QString spool = frame->History().Store().SpoolFile();
+    frame->close();
+    app.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QFile::remove(spool);
 }
 
 void TestHistoryWindow::databaseDialog_data()

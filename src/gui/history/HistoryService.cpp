@@ -6,7 +6,10 @@
 #include "UploadWatch.h"
 #include "boardtest/InteractiveTest.h"
 #include "datalog/Log.h"
+#include "firmware/ConfigurationWizard.h"
+#include "firmware/ProgramPage.h"
 #include "firmware/Programming.h"
+#include "firmware/WizardSheet.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 
@@ -74,6 +77,17 @@ void CHistoryService::Attach(CInstrumentView *view)
     } else if (auto *programming = qobject_cast<CProgramming *>(view)) {
         QPointer<QLineEdit> file = programming->FileEdit();
         m_recorder->WatchProgramming(programming->Engine(), [file] { return file ? file->text().trimmed() : QString(); });
+    } else if (auto *wizard = qobject_cast<CConfigurationWizard *>(view)) {
+        CWizardSheet *sheet = wizard->Sheet();
+        if (auto *page = sheet ? qobject_cast<CProgramPage *>(sheet->Page(CWizardSheet::ProgramPageId)) : nullptr) {
+            QPointer<CWizardSheet> guard(sheet);
+            m_recorder->WatchProgramming(page->Programmer().Engine(), [guard] {
+                QString file;
+                if (guard)
+                    guard->Query(CWizardSheet::HexFileChoice, &file);
+                return file;
+            });
+        }
     } else if (auto *test = qobject_cast<CInteractiveTest *>(view)) {
         m_recorder->WatchBoardTest(test->Sequence());
     }
