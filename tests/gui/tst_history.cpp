@@ -736,6 +736,9 @@ void TestHistoryWindow::screenshot()
     m_fleet.push_back(std::make_unique<Instrument>(0x00B20003, "TANK FARM", 180));
     m_fleet.push_back(std::make_unique<Instrument>(0x00B20004, "BOILER HOUSE", 180));
     m_fleet.push_back(std::make_unique<Instrument>(0x00C30005, "CONFINED 2", 180, 60));
+    m_fleet.push_back(std::make_unique<Instrument>(0x00C30006, "SPARE POOL", 180, 150));
+    m_fleet.push_back(std::make_unique<Instrument>(0x00D40007, "PUMP ROOM", 180, 190));
+    m_fleet.push_back(std::make_unique<Instrument>(0x00D40008, "WELL HEAD 3", 180, 20));
     for (auto &i : m_fleet)
         QVERIFY(Upload(*i));
     const QList<std::pair<QString, int>> ages = {{"00A10001", 12}, {"00A10002", 300}, {"00B20003", 170}, {"00B20004", 40}};
@@ -747,7 +750,7 @@ void TestHistoryWindow::screenshot()
     }
     QVERIFY(Upload(*m_fleet.front()));
     auto window = Window(*m_fleet.front());
-    window->resize(1040, 600);
+    window->resize(1040, 560);
     window->show();
     QTest::qWait(50);
     Shot(window.get(), QStringLiteral("history-window.png"));
