@@ -417,13 +417,14 @@ void TestHistoryWindow::snapshotCompareShowsChangedAlarmLevel()
     QCOMPARE(dialog.Summary()->text(), QStringLiteral("1 difference"));
     QVERIFY(dialog.LeftBox()->currentText().contains(QStringLiteral("Upload")));
     QVERIFY(dialog.RightBox()->currentText().contains(QStringLiteral("Download, verified")));
+    dialog.resize(760, 260);
+    Shot(&dialog, QStringLiteral("history-compare.png"));
 
     // Every key side by side; the same snapshot on both sides differs nowhere.
     dialog.DifferencesOnlyBox()->setChecked(false);
     QVERIFY(table->rowCount() > 100);
     dialog.LeftBox()->setCurrentIndex(dialog.RightBox()->currentIndex());
     QCOMPARE(dialog.Summary()->text(), QStringLiteral("The same snapshot on both sides."));
-    Shot(&dialog, QStringLiteral("history-compare.png"));
 
     // Selecting the two snapshot rows in the timeline picks them, older left.
     window->TimelineView()->selectAll();
@@ -654,6 +655,7 @@ void TestHistoryWindow::mainFrameRecordsAndOpensHistory()
     // A second upload from the menu is recorded too, and the open window follows.
     frame->OnCommand(CommandId::Upload);
     QVERIFY(WaitUntil([&] { return window->TimelineModel()->rowCount() == 2; }, 20000));
+    Shot(frame, QStringLiteral("history-main-window.png"));
 
     // Open Log shows the stored entries in the log window.
     CHistoryRecorder &recorder = frame->History().Recorder();

@@ -44,6 +44,8 @@ CSnapshotCompareDialog::CSnapshotCompareDialog(const CHistoryStore &store, const
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setAlternatingRowColors(true);
     m_table->setWordWrap(false);
@@ -73,9 +75,12 @@ QString CSnapshotCompareDialog::SnapshotText(const HistorySnapshot &s)
     QString kind = QStringLiteral("Upload");
     if (s.kind == HistorySnapshot::Download)
         kind = s.verified ? QStringLiteral("Download, verified") : QStringLiteral("Download, NOT verified");
-    QString who;
-    if (!s.computer.isEmpty() || !s.user.isEmpty())
-        who = QStringLiteral("  (%1)").arg(QStringList({s.computer, s.user}).join(QStringLiteral(", ")));
+    QStringList where;
+    for (const QString &part : {s.computer, s.user}) {
+        if (!part.isEmpty())
+            where.append(part);
+    }
+    const QString who = where.isEmpty() ? QString() : QStringLiteral("  (%1)").arg(where.join(QStringLiteral(", ")));
     return QStringLiteral("%1  %2%3").arg(CHistoryReport::LocalDateTime(s.time), kind, who);
 }
 
