@@ -138,7 +138,8 @@ private slots:
     void databaseDialog_data();
     void databaseDialog();
     void mainFrameRecordsAndOpensHistory();
-    void mainFrameShowsSpoolWarning();
+    void mainFrameShowsHistoryWarning_data();
+    void mainFrameShowsHistoryWarning();
     void cliWritesPdfReports();
     void screenshot();
 
@@ -551,28 +552,50 @@ void TestHistoryWindow::spoolWarningShows()
     QFile::remove(down.SpoolFile());
 }
 
-void TestHistoryWindow::mainFrameShowsSpoolWarning()
+void TestHistoryWindow::mainFrameShowsHistoryWarning_data()
 {
-    // The main window's status bar says so while records wait; the upload
-    // itself completes as ever.
-    CHistoryStore::SetPreferredLocation(QStringLiteral("postgresql://nobody@127.0.0.1:1/frame"));
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("server down: records wait") << true << "wait";
+    QTest::newRow("a file that is not a history") << false << "cannot be opened";
+}
+
+void TestHistoryWindow::mainFrameShowsHistoryWarning()
+{
+    // The main window's status bar says so while records wait, or when the
+    // database cannot be used at all; the upload completes as ever.
+    QFETCH(bool, server);
+    QFETCH(QString, warning);
+    const QString notOurs = m_dir->filePath(QStringLiteral("notes.db"));
+    QFile f(notOurs);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("These are a technician's notes, not a database.\n");
+    f.close();
+    CHistoryStore::SetPreferredLocation(server ? QStringLiteral("postgresql://nobody@127.0.0.1:1/frame") : notOurs);
     auto app = std::make_unique<CAltavoApp>();
     CAltavoApp::StartOptions options;
     options.singleInstance = false;
     options.splash = false;
     QVERIFY(app->Start({QStringLiteral("--simulate")}, options));
     CMainFrame *frame = app->MainFrame();
-    const auto warning = [frame]() -> QLabel * {
-        for (QLabel *label : frame->statusBar()->findChildren<QLabel *>()) {
-            if (label->text().startsWith(QStringLiteral("History")))
-                return label;
+    const auto label = [frame]() -> QLabel * {
+        for (QLabel *l : frame->statusBar()->findChildren<QLabel *>()) {
+            if (l->text().startsWith(QStringLiteral("History")))
+                return l;
         }
         return nullptr;
     };
-    QVERIFY(WaitUntil([&] { return warning() && warning()->text().contains(QStringLiteral("wait")); }, 20000));
-    QVERIFY(warning()->isVisibleTo(frame));
-    QVERIFY(warning()->toolTip().contains(frame->History().Store().SpoolFile()));
-    QVERIFY(frame->Document().Identity().SerialNumber() != 0xFFFFFFFF);
+    QVERIFY(WaitUntil([&] { return label() && label()->text().contains(warning); }, 20000));
+    QVERIFY(label()->isVisibleTo(frame));
+    if (server) {
+        QVERIFY(label()->toolTip().contains(frame->History().Store().SpoolFile()));
+    } else {
+        QVERIFY2(label()->toolTip().contains(QDir::toNativeSeparators(notOurs)), qPrintable(label()->toolTip()));
+        QFile kept(notOurs);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QVERIFY(kept.readAll().startsWith("These are a technician's notes")); // left as it was
+    }
+    QVERIFY(WaitUntil([&] { return frame->Document().Identity().SerialNumber() != 0xFFFFFFFF; }, 10000));
     const QString spool = frame->History().Store().SpoolFile();
     frame->close();
     app.reset();
