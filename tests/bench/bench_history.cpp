@@ -6,6 +6,7 @@
 #include "SimLogGenerator.h"
 #include "datalog/LogDecoder.h"
 #include "document/InstrumentDoc.h"
+#include "history/HistoryLogCodec.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "platform/Clock.h"
@@ -74,17 +75,19 @@ bool Fleet(CHistoryStore &store, const QString &location, bool postgres, int ins
         // Calibrations 1 to 60 days ago, 30-day intervals: about half are due within 30 days.
         QStringLiteral("INSERT INTO instrument (serial, version, configuration, instrument_id, first_seen, last_seen, cal_interval,"
                        " bump_required, last_cal, cal_due, last_bump, bump_due) SELECT %1, 'V1.42', '-02 %LEL HEX', 'UNIT ' || n,"
-                       " %2, %2, 30, 0, %2 - (n % 60) * 86400000, %2 - (n % 60) * 86400000 + 30 * 86400000, %2 - (n % 7) * 86400000,"
+                       " %2, %2, 30, 0, %2 - (n % 60) * CAST(86400000 AS BIGINT), %2 - (n % 60) * CAST(86400000 AS BIGINT)"
+                       " + 30 * CAST(86400000 AS BIGINT), %2 - (n % 7) * CAST(86400000 AS BIGINT),"
                        " NULL FROM (%3) AS series")
             .arg(hex)
             .arg(now)
             .arg(series.arg(instruments)),
         QStringLiteral("INSERT INTO calibration (instrument, kind, sensor, t, passed, result) SELECT id, 0, 0, last_cal, 1, 'Passed'"
                        " FROM instrument WHERE last_cal IS NOT NULL"),
-        QStringLiteral("INSERT INTO log_entry (instrument, t, h, seq, kind, code, timeless, rec) SELECT 2 + n % %1, %2 - n * 1000,"
-                       " n, 0, 0, 0, 0, %3 FROM (%4) AS series")
-            .arg(instruments)
-            .arg(now)
+        // In key order, as instruments' logs arrive: each instrument's entries one after the other.
+        QStringLiteral("INSERT INTO log_entry (instrument, t, h, seq, kind, code, timeless, rec) SELECT 2 + (n - 1) / %1,"
+                       " %2 + ((n - 1) % %1) * CAST(1000 AS BIGINT), n, 0, 0, 0, 0, %3 FROM (%4) AS series")
+            .arg(qMax<qint64>(1, entries / instruments))
+            .arg(now - 86400000ll * 365)
             .arg(blob)
             .arg(series.arg(entries)),
         QStringLiteral("COMMIT"),
@@ -194,6 +197,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
+    if (qEnvironmentVariableIsEmpty("ALTAVO_SIM"))
+        qputenv("ALTAVO_SIM", ALTAVO_SIM_PATH);
     const QStringList args = app.arguments();
     const int entries = args.size() > 1 ? args[1].toInt() : 1000000;
     const int instruments = args.size() > 2 ? args[2].toInt() : 10000;
@@ -204,6 +209,18 @@ int main(int argc, char **argv)
     t.start();
     const QList<LogRecord> log = MillionEntries(entries, &sensors);
     std::printf("generated and decoded %lld entries in %.1f s\n", static_cast<long long>(log.size()), Seconds(t));
+
+    t.restart();
+    const QList<CHistoryLogCodec::Keyed> keys = CHistoryLogCodec::Keys(log, sensors);
+    const double keySeconds = Seconds(t);
+    t.restart();
+    qint64 bytes = 0;
+    for (const LogRecord &e : log)
+        bytes += CHistoryLogCodec::Encode(e).size();
+    std::printf("keys of the entries: %.2f s; encoding them (%lld bytes): %.2f s\n", keySeconds, static_cast<long long>(bytes),
+                Seconds(t));
+    if (args.contains(QStringLiteral("--keys")))
+        return 0;
 
     QTemporaryDir dir;
     Run(QStringLiteral("sqlite"), dir.filePath(QStringLiteral("bench.db")), dir.filePath(QStringLiteral("fleet.db")), log, sensors,

@@ -117,6 +117,8 @@ CHistoryDatabase::OpenResult CHistoryDatabase::Open(QString *error)
         // WAL lets readers go on while one program writes; NORMAL is safe with WAL.
         Exec(QStringLiteral("PRAGMA journal_mode=WAL"), &ignored);
         Exec(QStringLiteral("PRAGMA synchronous=NORMAL"), &ignored);
+        // A long log goes in without the cache thrashing (64 MB at most).
+        Exec(QStringLiteral("PRAGMA cache_size=-65536"), &ignored);
     } else {
         QString ignored;
         Exec(QStringLiteral("SET client_min_messages TO WARNING"), &ignored);

@@ -6,6 +6,8 @@
 #include "datalog/LogText.h"
 
 #include <QHash>
+#include <algorithm>
+#include <thread>
 #include <cstring>
 
 namespace {
@@ -41,8 +43,6 @@ QList<CHistoryLogCodec::Keyed> CHistoryLogCodec::Keys(const QList<LogRecord> &en
 {
     QList<Keyed> keys;
     keys.reserve(entries.size());
-    QHash<quint64, int> seen; // row hash -> occurrences so far
-    seen.reserve(entries.size());
     qint64 lastTime = 0;
     for (int i = 0; i < entries.size(); ++i) {
         const LogRecord &e = entries.at(i);
@@ -53,20 +53,49 @@ QList<CHistoryLogCodec::Keyed> CHistoryLogCodec::Keys(const QList<LogRecord> &en
         k.timeless = !e.time.isValid();
         k.timeMs = k.timeless ? lastTime : e.time.toMSecsSinceEpoch();
         lastTime = k.timeMs;
-        // Readings by their whole row; other entries by their type text: the
-        // values of an event (a maximum, calibration counts) are read back from
-        // a file only as finely as its gas table allows.
-        const QByteArray row = e.kind == LogRecord::Data ? LogCsv::RowLine(e, sensors) : LogText::TypeText(e).toUtf8();
-        quint64 h = Fnv1a(row);
-        // Same second and same row: told apart by their order.
-        const quint64 rowKey = h ^ quint64(k.timeMs) * 0x9E3779B97F4A7C15ull;
-        const int occurrence = seen[rowKey]++;
-        if (occurrence > 0) {
-            const QByteArray n = QByteArray::number(occurrence);
-            h = Fnv1a(n, h ^ 0xA5);
-        }
-        k.hash = qint64(h & 0x7FFFFFFFFFFFFFFFull);
         keys.append(k);
+    }
+    // Readings by their whole row; other entries by their type text: the
+    // values of an event (a maximum, calibration counts) are read back from
+    // a file only as finely as its gas table allows. A long log is hashed
+    // on two threads.
+    Keyed *const data = keys.data();
+    const auto hash = [&](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i) {
+            Keyed &k = data[i];
+            const LogRecord &e = entries.at(k.index);
+            const QByteArray row = e.kind == LogRecord::Data ? LogCsv::RowLine(e, sensors) : LogText::TypeText(e).toUtf8();
+            k.hash = qint64(Fnv1a(row) & 0x7FFFFFFFFFFFFFFFull);
+        }
+    };
+    const qsizetype half = keys.size() / 2;
+    if (keys.size() >= 100000 && std::thread::hardware_concurrency() > 1) {
+        std::thread other([&] { hash(half, keys.size()); });
+        hash(0, half);
+        other.join();
+    } else {
+        hash(0, keys.size());
+    }
+    // Equal rows at the same time are told apart by their order: the second
+    // one's hash is taken again with its occurrence number.
+    QList<qsizetype> order(keys.size());
+    for (qsizetype i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&keys](qsizetype a, qsizetype b) {
+        const Keyed &x = keys.at(a), &y = keys.at(b);
+        return x.timeMs != y.timeMs ? x.timeMs < y.timeMs : x.hash != y.hash ? x.hash < y.hash : a < b;
+    });
+    for (qsizetype start = 0; start < order.size();) {
+        const Keyed &head = keys.at(order[start]);
+        qsizetype end = start + 1;
+        while (end < order.size() && keys.at(order[end]).timeMs == head.timeMs && keys.at(order[end]).hash == head.hash)
+            ++end;
+        for (qsizetype j = start + 1; j < end; ++j) {
+            Keyed &k = keys[order[j]];
+            const quint64 h = Fnv1a(QByteArray::number(j - start), quint64(k.hash) ^ 0xA5);
+            k.hash = qint64(h & 0x7FFFFFFFFFFFFFFFull);
+        }
+        start = end;
     }
     return keys;
 }

@@ -1,6 +1,7 @@
 // The history's writes.
 #include "history/HistoryWriter.h"
 
+#include "history/HistoryBulkInsert.h"
 #include "history/HistoryCalibrationFinder.h"
 #include "history/HistoryDatabase.h"
 #include "history/HistoryFields.h"
@@ -172,79 +173,59 @@ qint64 CHistoryWriter::Log(const HistoryLogRetrieval &r, const QList<LogRecord> 
 
     const QList<CHistoryLogCodec::Keyed> keys = CHistoryLogCodec::Keys(entries, r.sensors);
     QHash<qint64, DaySum> incoming;
+    DaySum all;
     qint64 minT = std::numeric_limits<qint64>::max(), maxT = std::numeric_limits<qint64>::min();
     for (const CHistoryLogCodec::Keyed &k : keys) {
         DaySum &d = incoming[Day(k.timeMs)];
         ++d.count;
         d.low += k.hash & 0x7FFFFFFF;
         d.high += (k.hash >> 31) & 0x7FFFFFFF;
+        ++all.count;
+        all.low += k.hash & 0x7FFFFFFF;
+        all.high += (k.hash >> 31) & 0x7FFFFFFF;
         minT = qMin(minT, k.timeMs);
         maxT = qMax(maxT, k.timeMs);
     }
 
     QSqlQuery q = m_db.Query();
     q.setForwardOnly(true);
-    QHash<qint64, DaySum> stored;
+    const auto sums = [&](const QString &select, const QString &group) {
+        return m_db.Prepare(q, QStringLiteral("SELECT %1 COUNT(*), SUM(h & 2147483647), SUM((h / 2147483648) & 2147483647)"
+                                              " FROM log_entry WHERE instrument = ? AND t BETWEEN ? AND ?%2")
+                                   .arg(select, group),
+                            error)
+               && (q.addBindValue(instrument), q.addBindValue(minT), q.addBindValue(maxT), m_db.Exec(q, error));
+    };
+    // The whole span first: a log retrieved again is found stored in one
+    // pass; only when it differs are the days compared.
+    DaySum span;
     if (!keys.isEmpty()) {
+        if (!sums(QString(), QString()))
+            return -1;
+        if (q.next())
+            span = {q.value(0).toLongLong(), q.value(1).toLongLong(), q.value(2).toLongLong()};
+    }
+    QList<const CHistoryLogCodec::Keyed *> pending;
+    if (span.count == 0) {
+        for (const CHistoryLogCodec::Keyed &k : keys)
+            pending.append(&k);
+    } else if (span != all) {
         // Floor division on both engines, as Day() does.
-        const QString day = QStringLiteral("(t - ((t % 86400000) + 86400000) % 86400000) / 86400000");
-        if (!m_db.Prepare(q, QStringLiteral("SELECT %1 AS d, COUNT(*), SUM(h & 2147483647), SUM((h / 2147483648) & 2147483647)"
-                                            " FROM log_entry WHERE instrument = ? AND t BETWEEN ? AND ? GROUP BY d")
-                                 .arg(day),
-                          error))
+        if (!sums(QStringLiteral("(t - ((t % 86400000) + 86400000) % 86400000) / 86400000 AS d,"), QStringLiteral(" GROUP BY d")))
             return -1;
-        q.addBindValue(instrument);
-        q.addBindValue(minT);
-        q.addBindValue(maxT);
-        if (!m_db.Exec(q, error))
-            return -1;
+        QHash<qint64, DaySum> stored;
         while (q.next())
             stored.insert(q.value(0).toLongLong(), {q.value(1).toLongLong(), q.value(2).toLongLong(), q.value(3).toLongLong()});
-    }
-
-    // Only days that differ are offered; the key still keeps out every entry
-    // stored already.
-    QList<const CHistoryLogCodec::Keyed *> pending;
-    for (const CHistoryLogCodec::Keyed &k : keys) {
-        const qint64 d = Day(k.timeMs);
-        if (stored.value(d) != incoming.value(d))
-            pending.append(&k);
-    }
-    const QString head = QStringLiteral("INSERT INTO log_entry (instrument, t, h, seq, kind, code, timeless, rec) VALUES ");
-    const QString tail = QStringLiteral(" ON CONFLICT DO NOTHING");
-    const auto statement = [&](int rows) {
-        QString sql = head;
-        for (int i = 0; i < rows; ++i)
-            sql += i ? QStringLiteral(",(?,?,?,?,?,?,?,?)") : QStringLiteral("(?,?,?,?,?,?,?,?)");
-        return sql + tail;
-    };
-    QSqlQuery full = m_db.Query();
-    bool fullReady = false;
-    for (qsizetype start = 0; start < pending.size(); start += EntryBatch) {
-        const int rows = int(qMin<qsizetype>(EntryBatch, pending.size() - start));
-        QSqlQuery &run = rows == EntryBatch ? full : q;
-        if (rows != EntryBatch || !fullReady) {
-            if (!m_db.Prepare(run, statement(rows), error))
-                return -1;
-            fullReady = fullReady || rows == EntryBatch;
+        // Only days that differ are offered; the key still keeps out every
+        // entry stored already.
+        for (const CHistoryLogCodec::Keyed &k : keys) {
+            const qint64 d = Day(k.timeMs);
+            if (stored.value(d) != incoming.value(d))
+                pending.append(&k);
         }
-        int p = 0;
-        for (int i = 0; i < rows; ++i) {
-            const CHistoryLogCodec::Keyed &k = *pending.at(start + i);
-            const LogRecord &e = entries.at(k.index);
-            run.bindValue(p++, instrument);
-            run.bindValue(p++, k.timeMs);
-            run.bindValue(p++, k.hash);
-            run.bindValue(p++, k.index);
-            run.bindValue(p++, int(e.kind));
-            run.bindValue(p++, int(e.code));
-            run.bindValue(p++, k.timeless ? 1 : 0);
-            run.bindValue(p++, CHistoryLogCodec::Encode(e));
-        }
-        if (!m_db.Exec(run, error))
-            return -1;
-        *added += qMax(0, run.numRowsAffected());
     }
+    if (!CHistoryBulkInsert::Insert(m_db, instrument, pending, entries, span.count == 0, added, error))
+        return -1;
 
     HistoryLogRetrieval row = r;
     row.entryCount = keys.size();

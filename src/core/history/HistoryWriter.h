@@ -35,9 +35,6 @@ public:
     // Finds every instrument's calibrations again from its stored events (migration to version 2).
     bool RederiveAll(QString *error);
 
-    // Rows per INSERT statement for log entries.
-    static constexpr int EntryBatch = 256;
-
 private:
     qint64 Existing(const char *table, const QString &opKey, QString *error);
     qint64 InstrumentFor(const QString &serial, const QDateTime &time, QString *error);

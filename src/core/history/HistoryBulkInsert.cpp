@@ -1,0 +1,200 @@
+// Bulk insertion of log entries.
+#include "history/HistoryBulkInsert.h"
+
+#include "history/HistoryDatabase.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <QtEndian>
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+namespace {
+// Results of the engine paths: done, failed, or no handle (use Qt).
+constexpr int Done = 1, Failed = 0, NoHandle = -1;
+
+template <typename T>
+T Handle(const CHistoryDatabase &db, const char *type)
+{
+    const QVariant v = db.Db().driver()->handle();
+    // The PostgreSQL driver names its handle after the struct behind PGconn.
+    if (!v.isValid() || (qstrcmp(v.typeName(), type) != 0 && !(qstrcmp(type, "PGconn*") == 0 && qstrcmp(v.typeName(), "pg_conn*") == 0)))
+        return nullptr;
+    return *static_cast<const T *>(v.constData());
+}
+
+template <typename T>
+void PutBig(QByteArray &out, T value)
+{
+    const T big = qToBigEndian(value);
+    out.append(reinterpret_cast<const char *>(&big), sizeof big);
+}
+} // namespace
+
+bool CHistoryBulkInsert::Insert(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
+                                const QList<LogRecord> &entries, bool spanEmpty, qint64 *added, QString *error)
+{
+    if (pending.isEmpty())
+        return true;
+    const int r = db.IsPostgres() ? Postgres(db, instrument, pending, entries, spanEmpty, added, error)
+                                  : Sqlite(db, instrument, pending, entries, added, error);
+    if (r != NoHandle)
+        return r == Done;
+    return Qt(db, instrument, pending, entries, added, error);
+}
+
+int CHistoryBulkInsert::Sqlite(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
+                               const QList<LogRecord> &entries, qint64 *added, QString *error)
+{
+    sqlite3 *handle = Handle<sqlite3 *>(db, "sqlite3*");
+    if (!handle)
+        return NoHandle;
+    sqlite3_stmt *statement = nullptr;
+    const char sql[] = "INSERT INTO log_entry (instrument, t, h, seq, kind, code, timeless, rec) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"
+                       " ON CONFLICT DO NOTHING";
+    if (sqlite3_prepare_v2(handle, sql, -1, &statement, nullptr) != SQLITE_OK) {
+        *error = QString::fromUtf8(sqlite3_errmsg(handle));
+        return Failed;
+    }
+    int result = Done;
+    for (const CHistoryLogCodec::Keyed *k : pending) {
+        const LogRecord &e = entries.at(k->index);
+        const QByteArray rec = CHistoryLogCodec::Encode(e);
+        sqlite3_bind_int64(statement, 1, instrument);
+        sqlite3_bind_int64(statement, 2, k->timeMs);
+        sqlite3_bind_int64(statement, 3, k->hash);
+        sqlite3_bind_int(statement, 4, k->index);
+        sqlite3_bind_int(statement, 5, int(e.kind));
+        sqlite3_bind_int(statement, 6, int(e.code));
+        sqlite3_bind_int(statement, 7, k->timeless ? 1 : 0);
+        sqlite3_bind_blob(statement, 8, rec.constData(), int(rec.size()), SQLITE_STATIC);
+        if (sqlite3_step(statement) != SQLITE_DONE) {
+            *error = QString::fromUtf8(sqlite3_errmsg(handle));
+            result = Failed;
+            break;
+        }
+        *added += sqlite3_changes(handle);
+        sqlite3_reset(statement);
+    }
+    sqlite3_finalize(statement);
+    return result;
+}
+
+int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
+                                 const QList<LogRecord> &entries, bool spanEmpty, qint64 *added, QString *error)
+{
+    PGconn *conn = Handle<PGconn *>(db, "PGconn*");
+    if (!conn)
+        return NoHandle;
+    // Lives for the session, emptied at each commit.
+    if (!spanEmpty
+        && (!db.Exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS log_entry_in (LIKE log_entry) ON COMMIT DELETE ROWS"), error)
+            || !db.Exec(QStringLiteral("TRUNCATE log_entry_in"), error)))
+        return Failed;
+    const auto finish = [&](PGresult *res, ExecStatusType wanted) {
+        const bool ok = res && PQresultStatus(res) == wanted;
+        if (!ok)
+            *error = QString::fromUtf8(res ? PQresultErrorMessage(res) : PQerrorMessage(conn)).trimmed();
+        PQclear(res);
+        return ok;
+    };
+    const char *copy = spanEmpty ? "COPY log_entry (instrument, t, h, seq, kind, code, timeless, rec) FROM STDIN (FORMAT binary)"
+                                 : "COPY log_entry_in (instrument, t, h, seq, kind, code, timeless, rec) FROM STDIN (FORMAT binary)";
+    if (!finish(PQexec(conn, copy), PGRES_COPY_IN))
+        return Failed;
+    QByteArray chunk;
+    chunk.reserve(1 << 20);
+    chunk.append("PGCOPY\n\377\r\n\0", 11);
+    PutBig<qint32>(chunk, 0);
+    PutBig<qint32>(chunk, 0);
+    bool sent = true;
+    for (const CHistoryLogCodec::Keyed *k : pending) {
+        const LogRecord &e = entries.at(k->index);
+        PutBig<qint16>(chunk, 8);
+        PutBig<qint32>(chunk, 8);
+        PutBig<qint64>(chunk, instrument);
+        PutBig<qint32>(chunk, 8);
+        PutBig<qint64>(chunk, k->timeMs);
+        PutBig<qint32>(chunk, 8);
+        PutBig<qint64>(chunk, k->hash);
+        for (const qint32 v : {qint32(k->index), qint32(e.kind), qint32(e.code), qint32(k->timeless ? 1 : 0)}) {
+            PutBig<qint32>(chunk, 4);
+            PutBig<qint32>(chunk, v);
+        }
+        const QByteArray rec = CHistoryLogCodec::Encode(e);
+        PutBig<qint32>(chunk, qint32(rec.size()));
+        chunk += rec;
+        if (chunk.size() >= (1 << 20)) {
+            sent = PQputCopyData(conn, chunk.constData(), int(chunk.size())) == 1;
+            chunk.clear();
+            if (!sent)
+                break;
+        }
+    }
+    PutBig<qint16>(chunk, -1);
+    if (sent)
+        sent = PQputCopyData(conn, chunk.constData(), int(chunk.size())) == 1;
+    if (PQputCopyEnd(conn, sent ? nullptr : "the rows could not be sent") != 1 || !sent) {
+        *error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        while (PGresult *res = PQgetResult(conn))
+            PQclear(res);
+        return Failed;
+    }
+    bool ok = true;
+    while (PGresult *res = PQgetResult(conn))
+        ok = finish(res, PGRES_COMMAND_OK) && ok;
+    if (!ok)
+        return Failed;
+    if (spanEmpty) {
+        *added += pending.size();
+        return Done;
+    }
+    QSqlQuery q = db.Query();
+    if (!q.exec(QStringLiteral("INSERT INTO log_entry SELECT * FROM log_entry_in ON CONFLICT DO NOTHING"))) {
+        *error = q.lastError().text();
+        return Failed;
+    }
+    *added += qMax(0, q.numRowsAffected());
+    return db.Exec(QStringLiteral("TRUNCATE log_entry_in"), error) ? Done : Failed;
+}
+
+bool CHistoryBulkInsert::Qt(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
+                            const QList<LogRecord> &entries, qint64 *added, QString *error)
+{
+    const auto statement = [](int rows) {
+        QString sql = QStringLiteral("INSERT INTO log_entry (instrument, t, h, seq, kind, code, timeless, rec) VALUES ");
+        for (int i = 0; i < rows; ++i)
+            sql += i ? QStringLiteral(",(?,?,?,?,?,?,?,?)") : QStringLiteral("(?,?,?,?,?,?,?,?)");
+        return sql + QStringLiteral(" ON CONFLICT DO NOTHING");
+    };
+    QSqlQuery full = db.Query(), rest = db.Query();
+    bool fullReady = false;
+    for (qsizetype start = 0; start < pending.size(); start += QtBatchRows) {
+        const int rows = int(qMin<qsizetype>(QtBatchRows, pending.size() - start));
+        QSqlQuery &run = rows == QtBatchRows ? full : rest;
+        if (rows != QtBatchRows || !fullReady) {
+            if (!db.Prepare(run, statement(rows), error))
+                return false;
+            fullReady = fullReady || rows == QtBatchRows;
+        }
+        int p = 0;
+        for (int i = 0; i < rows; ++i) {
+            const CHistoryLogCodec::Keyed &k = *pending.at(start + i);
+            const LogRecord &e = entries.at(k.index);
+            run.bindValue(p++, instrument);
+            run.bindValue(p++, k.timeMs);
+            run.bindValue(p++, k.hash);
+            run.bindValue(p++, k.index);
+            run.bindValue(p++, int(e.kind));
+            run.bindValue(p++, int(e.code));
+            run.bindValue(p++, k.timeless ? 1 : 0);
+            run.bindValue(p++, CHistoryLogCodec::Encode(e));
+        }
+        if (!db.Exec(run, error))
+            return false;
+        *added += qMax(0, run.numRowsAffected());
+    }
+    return true;
+}

@@ -1,0 +1,40 @@
+// Log entries into the history in bulk: through SQLite's own prepared statement, or PostgreSQL's binary COPY, inside the transaction the caller holds.
+#pragma once
+
+#include "HistoryLogCodec.h"
+
+#include <QList>
+#include <QString>
+
+class CHistoryDatabase;
+
+/*
+ * A million entries through Qt's bound values cost most of the time in
+ * QVariant traffic, so the rows go to the engines' own interfaces on the
+ * connection Qt opened: one statement prepared once and stepped per row on
+ * SQLite; on PostgreSQL a binary COPY into a temporary table, then one
+ * INSERT ... SELECT ... ON CONFLICT DO NOTHING, so the key still keeps out
+ * what another writer stored meanwhile. Without access to the engine's
+ * handle the rows go through Qt in multi-row statements.
+ */
+class CHistoryBulkInsert
+{
+public:
+    // pending: the keys of the rows to offer; *added: rows that were new.
+    // spanEmpty: the instrument has no entry in the rows' time span, so on
+    // PostgreSQL they are copied straight into the table (a writer that
+    // stored some of them meanwhile makes the transaction fail, and the
+    // record waits in the spool for the careful way).
+    static bool Insert(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
+                       const QList<LogRecord> &entries, bool spanEmpty, qint64 *added, QString *error);
+
+    static constexpr int QtBatchRows = 256;
+
+private:
+    static int Sqlite(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
+                      const QList<LogRecord> &entries, qint64 *added, QString *error);
+    static int Postgres(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
+                        const QList<LogRecord> &entries, bool spanEmpty, qint64 *added, QString *error);
+    static bool Qt(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
+                   const QList<LogRecord> &entries, qint64 *added, QString *error);
+};
