@@ -1,121 +1,5 @@
-// The Instrument History window against a fleet of simulated instruments recorded into a real SQLite file: the fleet table, filter and sort, the timeline, a stored log in the log window, two snapshots compared, the spool warning, the database preference and the PDF reports.
-#include "ProgramRuns.h"
-#include "SimRig.h"
-#include "app/AltavoApp.h"
-#include "app/CommandIds.h"
-#include "app/InstrumentFrame.h"
-#include "app/MainFrame.h"
-#include "app/ViewRegistry.h"
-#include "datalog/Log.h"
-#include "datalog/LogTableModel.h"
-#include "datalog/LogRetrieval.h"
-#include "history/FleetFilter.h"
-#include "history/FleetModel.h"
-#include "history/HistoryDatabaseDialog.h"
-#include "history/HistoryRecorder.h"
-#include "history/HistoryService.h"
-#include "history/HistoryStore.h"
-#include "history/HistoryWindow.h"
-#include "history/SnapshotCompareDialog.h"
-#include "history/TimelineModel.h"
-#include "history/UploadWatch.h"
-#include "SimInstrument.h"
-#include "document/WordImage.h"
-#include "datalog/LogSession.h"
-#include "document/SettingsCodec.h"
-#include "platform/Preferences.h"
-#include "platform/ProfileFile.h"
-#include "report/HistoryReport.h"
-#include "report/ReportPrinter.h"
-#include "report/SnapshotCompare.h"
-
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QSpinBox>
-#include <QStatusBar>
-#include <QStandardPaths>
-#include <QTableView>
-#include <QTableWidget>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTextDocument>
-#include <QTimer>
-#include <memory>
-
-namespace {
-
-// The instrument keeps its last calibration date without a year, so the
-// dates here follow the day the test runs.
-const QDateTime Now = QDateTime::currentDateTimeUtc();
-
-LogRecord Event(int code, const QDateTime &time, quint32 param = 0)
-{
-    LogRecord e;
-    e.kind = LogRecord::Event;
-    e.code = quint32(code);
-    e.param = param;
-    e.time = time;
-    return e;
-}
-
-// A passed HC calibration ending at t, and a passed bump test a minute later.
-QList<LogRecord> CalibrationAt(const QDateTime &t)
-{
-    return {Event(29, t.addSecs(-120), 0x1), Event(11, t.addSecs(-60)), Event(32, t.addSecs(-10), 0x1),
-            Event(33, t, 0x1),               Event(36, t.addSecs(2)),   Event(28, t.addSecs(30)),
-            Event(30, t.addSecs(50), 0x1),   Event(24, t.addSecs(60))};
-}
-
-QString PdfText(const QString &path)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    if (!p.waitForFinished(20000) || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// One simulated instrument with its own serial number and ID, a calibration
-// interval, the last calibration date its settings keep and no bump tests
-// required. A calibration in a recorded log takes over from that date.
-struct Instrument
-{
-    Instrument(quint32 serial, const QByteArray &id, int calIntervalDays = 30, int calibratedDaysAgo = 5)
-        : rig(Options(serial))
-    {
-        CSimInstrument &sim = rig.sim.Instrument();
-        sim.SetIdEntry(CSettingsImage::InstrumentIdEntry, id.leftJustified(16, ' '));
-        const CWordImage words;
-        CSettingsImage settings(words);
-        settings.StoreTimeKeeper(0, sim.TimeKeeper());
-        settings.SetLastCalDate(QDate::currentDate().addDays(-calibratedDaysAgo));
-        settings.SetCalInterval(calIntervalDays);
-        settings.SetBumpTest(0);
-        intervalDays = settings.GetCalInterval();
-        const QByteArray block = settings.TimeKeeperPiece(0, CSettingsImage::TimeKeeperSize);
-        sim.SetTimeKeeper(CSettingsImage::SettingsOffset, block.mid(CSettingsImage::SettingsOffset));
-        rig.doc.SetIdEntriesWanted(true);
-    }
-    int intervalDays = 0;
-    static SimOptions Options(quint32 serial)
-    {
-        SimOptions o;
-        o.serialNumber = serial;
-        return o;
-    }
-    SimRig rig;
-};
-
-} // namespace
+// The Instrument History window against a fleet of simulated instruments recorded into a real SQLite file: the fleet table, filter and sort, the timeline, a stored log in the log window, two snapshots compared, the spool warning, the database preference, and the window in the main frame.
+#include "HistoryFixture.h"
 
 class TestHistoryWindow : public QObject
 {
@@ -133,26 +17,16 @@ private slots:
     void timelineAndStoredLogInLogWindow();
     void snapshotCompareShowsChangedAlarmLevel();
     void snapshotCompareKeysAndBytes();
-    void pdfReports();
     void spoolWarningShows();
     void databaseDialog_data();
     void databaseDialog();
     void mainFrameRecordsAndOpensHistory();
     void mainFrameShowsHistoryWarning_data();
     void mainFrameShowsHistoryWarning();
-    void cliWritesPdfReports();
-    void screenshot();
 
 private:
-    // Uploads the instrument as the windows do and waits until the history has it.
-    bool Upload(Instrument &instrument);
-    std::unique_ptr<CHistoryWindow> Window(Instrument &instrument);
-    void Shot(QWidget *w, const QString &name);
-
     QTemporaryDir m_settings;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<CHistoryStore> m_store;
-    std::vector<std::unique_ptr<Instrument>> m_fleet;
+    HistoryFleet m_h;
 };
 
 void TestHistoryWindow::initTestCase()
@@ -169,58 +43,22 @@ void TestHistoryWindow::init()
     QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(Pref::Organisation),
               QString::fromLatin1(Pref::Application))
         .clear();
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_store = std::make_unique<CHistoryStore>();
-    QVERIFY2(m_store->Open(m_dir->filePath(QStringLiteral("history.db"))), qPrintable(m_store->ErrorString()));
-    m_fleet.clear();
-    m_fleet.push_back(std::make_unique<Instrument>(0x00A10001, "TRUCK 7"));
-    m_fleet.push_back(std::make_unique<Instrument>(0x00A10002, "LAB BENCH"));
-    m_fleet.push_back(std::make_unique<Instrument>(0x00B20003, "TANK FARM"));
+    QVERIFY(m_h.Reset());
 }
 
 void TestHistoryWindow::cleanup()
 {
-    m_fleet.clear();
-    m_store.reset();
-    m_dir.reset();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-bool TestHistoryWindow::Upload(Instrument &instrument)
-{
-    CHistoryRecorder recorder(instrument.rig.doc, m_store.get());
-    CUploadWatch watch(instrument.rig.doc);
-    connect(&watch, &CUploadWatch::UploadFinished, &recorder, &CHistoryRecorder::UploadDone);
-    QSignalSpy recorded(&recorder, &CHistoryRecorder::Recorded);
-    instrument.rig.doc.UploadAll();
-    return instrument.rig.WaitFor([&] { return !recorded.isEmpty(); }, 15000) && recorder.LastResult().stored;
-}
-
-std::unique_ptr<CHistoryWindow> TestHistoryWindow::Window(Instrument &instrument)
-{
-    auto window = std::make_unique<CHistoryWindow>(instrument.rig.doc);
-    window->SetNowProvider([] { return Now; });
-    window->SetStore(m_store.get());
-    window->resize(window->FormSize());
-    window->OnInitialUpdate();
-    return window;
-}
-
-void TestHistoryWindow::Shot(QWidget *w, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("ALTAVO_SCREENSHOTS");
-    if (!dir.isEmpty())
-        w->grab().save(QDir(dir).filePath(name));
+    m_h.Clear();
 }
 
 void TestHistoryWindow::fleetTableAfterUploads()
 {
-    for (auto &i : m_fleet)
-        QVERIFY(Upload(*i));
+    for (auto &i : m_h.fleet)
+        QVERIFY(m_h.Upload(*i));
     // A second upload of the same instrument adds no row.
-    QVERIFY(Upload(*m_fleet.front()));
+    QVERIFY(m_h.Upload(*m_h.fleet.front()));
 
-    auto window = Window(*m_fleet.front());
+    auto window = m_h.Window(*m_h.fleet.front());
     CFleetModel *model = window->FleetModel();
     QCOMPARE(model->rowCount(), 3);
     const QAbstractItemModel *shown = window->FleetView()->model();
@@ -229,7 +67,7 @@ void TestHistoryWindow::fleetTableAfterUploads()
         serials << shown->index(r, CFleetModel::Serial).data().toString();
     QCOMPARE(serials, QStringList({"00A10001", "00A10002", "00B20003"}));
     QCOMPARE(shown->index(1, CFleetModel::InstrumentId).data().toString().trimmed(), QStringLiteral("LAB BENCH"));
-    const QString configuration = m_fleet.front()->rig.doc.Identity().ConfigurationText();
+    const QString configuration = m_h.fleet.front()->rig.doc.Identity().ConfigurationText();
     QCOMPARE(shown->index(0, CFleetModel::Configuration).data().toString(), configuration);
     QVERIFY(!shown->index(0, CFleetModel::LastSeen).data().toString().isEmpty());
     QCOMPARE(shown->headerData(CFleetModel::CalibrationDue, Qt::Horizontal).toString(), QStringLiteral("Calibration Due"));
@@ -242,6 +80,7 @@ void TestHistoryWindow::fleetTableAfterUploads()
     QVERIFY(window->LocationLabel()->text().contains(QStringLiteral("3 instrument(s)")));
     QVERIFY(!window->WarningLabel()->parentWidget()->isVisibleTo(window.get()));
 }
+
 
 void TestHistoryWindow::filterAndSort_data()
 {
@@ -278,6 +117,7 @@ void TestHistoryWindow::filterAndSort_data()
                                                        << QStringList{"00A10002", "00B20003", "00A10001"};
 }
 
+
 void TestHistoryWindow::filterAndSort()
 {
     QFETCH(QString, filter);
@@ -286,18 +126,18 @@ void TestHistoryWindow::filterAndSort()
     QFETCH(int, order);
     QFETCH(QStringList, serials);
 
-    for (auto &i : m_fleet)
-        QVERIFY(Upload(*i));
-    QVERIFY(m_fleet.front()->intervalDays > 10 && m_fleet.front()->intervalDays < 400);
+    for (auto &i : m_h.fleet)
+        QVERIFY(m_h.Upload(*i));
+    QVERIFY(m_h.fleet.front()->intervalDays > 10 && m_h.fleet.front()->intervalDays < 400);
     HistoryLogRetrieval retrieval;
     retrieval.serial = QStringLiteral("00A10001");
     retrieval.time = Now.addDays(-399);
-    QVERIFY(m_store->RecordLog(retrieval, CalibrationAt(Now.addDays(-400))).stored);
+    QVERIFY(m_h.store->RecordLog(retrieval, CalibrationAt(Now.addDays(-400))).stored);
     retrieval.serial = QStringLiteral("00B20003");
     retrieval.time = Now.addDays(-9);
-    QVERIFY(m_store->RecordLog(retrieval, CalibrationAt(Now.addDays(-10))).stored);
+    QVERIFY(m_h.store->RecordLog(retrieval, CalibrationAt(Now.addDays(-10))).stored);
 
-    auto window = Window(*m_fleet.front());
+    auto window = m_h.Window(*m_h.fleet.front());
     QTest::keyClicks(window->FilterEdit(), filter);
     window->OverdueOnlyBox()->setChecked(overdueOnly);
     window->FleetView()->sortByColumn(sortColumn, Qt::SortOrder(order));
@@ -308,16 +148,17 @@ void TestHistoryWindow::filterAndSort()
     QCOMPARE(got, serials);
 }
 
+
 void TestHistoryWindow::overdueRowsMarked()
 {
-    for (auto &i : m_fleet)
-        QVERIFY(Upload(*i));
+    for (auto &i : m_h.fleet)
+        QVERIFY(m_h.Upload(*i));
     HistoryLogRetrieval retrieval;
     retrieval.serial = QStringLiteral("00A10002");
     retrieval.time = Now.addDays(-299);
-    QVERIFY(m_store->RecordLog(retrieval, CalibrationAt(Now.addDays(-300))).stored);
+    QVERIFY(m_h.store->RecordLog(retrieval, CalibrationAt(Now.addDays(-300))).stored);
 
-    auto window = Window(*m_fleet.front());
+    auto window = m_h.Window(*m_h.fleet.front());
     const CFleetModel *model = window->FleetModel();
     const int late = model->FindSerial(QStringLiteral("00A10002"));
     const int fine = model->FindSerial(QStringLiteral("00A10001"));
@@ -335,13 +176,14 @@ void TestHistoryWindow::overdueRowsMarked()
     QVERIFY(window->LocationLabel()->text().contains(QStringLiteral("1 overdue")));
 }
 
+
 void TestHistoryWindow::timelineAndStoredLogInLogWindow()
 {
-    Instrument &instrument = *m_fleet.front();
-    QVERIFY(Upload(instrument));
+    Instrument &instrument = *m_h.fleet.front();
+    QVERIFY(m_h.Upload(instrument));
     // The log window fetches the simulated instrument's log; the recorder
     // watching it keeps every entry.
-    CHistoryRecorder recorder(instrument.rig.doc, m_store.get());
+    CHistoryRecorder recorder(instrument.rig.doc, m_h.store.get());
     CLog log(instrument.rig.doc);
     log.SetPrompt(nullptr); // no save or clear questions afterwards
     recorder.WatchLog(log.Log());
@@ -355,7 +197,7 @@ void TestHistoryWindow::timelineAndStoredLogInLogWindow()
     const qsizetype fetched = log.Log().Entries().size();
     QVERIFY(fetched > 0);
 
-    auto window = Window(instrument);
+    auto window = m_h.Window(instrument);
     CTimelineModel *timeline = window->TimelineModel();
     int logRow = -1;
     for (int r = 0; r < timeline->rowCount(); ++r) {
@@ -384,10 +226,11 @@ void TestHistoryWindow::timelineAndStoredLogInLogWindow()
     QVERIFY(shown.Model()->rowCount() > 0 || !shown.Log().Entries().isEmpty());
 }
 
+
 void TestHistoryWindow::snapshotCompareShowsChangedAlarmLevel()
 {
-    Instrument &instrument = *m_fleet.front();
-    QVERIFY(Upload(instrument));
+    Instrument &instrument = *m_h.fleet.front();
+    QVERIFY(m_h.Upload(instrument));
     CSettingsImage &settings = instrument.rig.doc.Settings();
     const double before = settings.GetHighAlarm(CSettingsImage::SensorToxic1);
     const double after = before + 10;
@@ -396,18 +239,18 @@ void TestHistoryWindow::snapshotCompareShowsChangedAlarmLevel()
                                                            settings.LevelScale(CSettingsImage::SensorToxic1));
     instrument.rig.doc.DownloadAll();
     QVERIFY(instrument.rig.WaitIdle());
-    CHistoryRecorder recorder(instrument.rig.doc, m_store.get());
+    CHistoryRecorder recorder(instrument.rig.doc, m_h.store.get());
     recorder.DownloadVerified({});
     QVERIFY(recorder.LastResult().stored);
 
-    auto window = Window(instrument);
+    auto window = m_h.Window(instrument);
     QCOMPARE(window->TimelineModel()->index(0, CTimelineModel::Kind).data().toString(), QStringLiteral("Download"));
     QCOMPARE(window->TimelineModel()->index(0, CTimelineModel::Result).data().toString(), QStringLiteral("Verified"));
     QVERIFY(window->Button(QStringLiteral("Compare Settings..."))->isEnabled());
     const auto [left, right] = window->SnapshotsToCompare();
     QVERIFY(left == 0 && right == 0); // nothing selected: the dialog takes the two newest
 
-    CSnapshotCompareDialog dialog(*m_store, window->SelectedSerial(), left, right);
+    CSnapshotCompareDialog dialog(*m_h.store, window->SelectedSerial(), left, right);
     QVERIFY(dialog.DifferencesOnlyBox()->isChecked());
     QTableWidget *table = dialog.Table();
     QCOMPARE(table->rowCount(), 1);
@@ -434,6 +277,7 @@ void TestHistoryWindow::snapshotCompareShowsChangedAlarmLevel()
     QCOMPARE(picked.second, window->TimelineModel()->Item(0)->refId);
 }
 
+
 void TestHistoryWindow::snapshotCompareKeysAndBytes()
 {
     // Keys match case-blind; a key only one side has shows empty on the other;
@@ -458,69 +302,6 @@ void TestHistoryWindow::snapshotCompareKeysAndBytes()
     QCOMPARE(rows.at(2).right, QStringLiteral("04"));
 }
 
-void TestHistoryWindow::pdfReports()
-{
-    for (auto &i : m_fleet)
-        QVERIFY(Upload(*i));
-    HistoryLogRetrieval retrieval;
-    retrieval.serial = QStringLiteral("00A10002");
-    retrieval.time = Now.addDays(-299);
-    QVERIFY(m_store->RecordLog(retrieval, CalibrationAt(Now.addDays(-300))).stored);
-    auto window = Window(*m_fleet.front());
-    // 00A10001 (its settings' date) and 00B20003 fall due in (interval - 5) days, 00A10002 is overdue.
-    QVERIFY(m_fleet.front()->intervalDays > 25);
-    window->DueWithinBox()->setValue(20);
-
-    // What the pages hold.
-    const std::unique_ptr<QTextDocument> due = window->DueListReport();
-    QVERIFY(due);
-    const QString dueText = due->toPlainText();
-    QVERIFY(dueText.contains(QStringLiteral("Calibration Due List")));
-    QVERIFY(dueText.contains(QStringLiteral("00A10002")));
-    QVERIFY(dueText.contains(QStringLiteral("Calibration overdue")));
-    QVERIFY(!dueText.contains(QStringLiteral("00A10001")));
-    window->DueWithinBox()->setValue(30);
-    QVERIFY(window->DueListReport()->toPlainText().contains(QStringLiteral("00A10001")));
-    QVERIFY2(window->DueListReport()->toPlainText().contains(QStringLiteral("Due in %1 days").arg(m_fleet.front()->intervalDays - 5)), qPrintable(window->DueListReport()->toPlainText()));
-
-    window->SelectSerial(QStringLiteral("00A10002"));
-    const std::unique_ptr<QTextDocument> record = window->CalibrationRecordReport();
-    QVERIFY(record);
-    const QString recordText = record->toPlainText();
-    QVERIFY(recordText.contains(QStringLiteral("Calibration Record 00A10002")));
-    QVERIFY(recordText.contains(QStringLiteral("LAB BENCH")));
-    QVERIFY(recordText.contains(QStringLiteral("Bump test")));
-    QVERIFY(recordText.contains(CHistoryReport::LocalDateTime(Now.addDays(-300))));
-
-    // The files.
-    const QString duePath = m_dir->filePath(QStringLiteral("due.pdf"));
-    const QString recordPath = m_dir->filePath(QStringLiteral("record.pdf"));
-    QVERIFY(window->SaveDueList(duePath));
-    QVERIFY(window->SaveCalibrationRecord(recordPath));
-    for (const QString &path : {duePath, recordPath}) {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
-        QVERIFY(bytes.startsWith("%PDF-"));
-        QVERIFY(bytes.size() > 2000);
-        QVERIFY(bytes.trimmed().endsWith("%%EOF"));
-    }
-    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
-        QFAIL("pdftotext (poppler-utils, installed by scripts/bootstrap) is needed to read the reports back");
-    const QString duePdf = PdfText(duePath);
-    QVERIFY2(duePdf.contains(QStringLiteral("Calibration Due List")), qPrintable(duePdf));
-    QVERIFY(duePdf.contains(QStringLiteral("00A10002")));
-    QVERIFY(duePdf.contains(QStringLiteral("Page 1 of 1")));
-    const QString recordPdf = PdfText(recordPath);
-    QVERIFY2(recordPdf.contains(QStringLiteral("Calibration Record 00A10002")), qPrintable(recordPdf));
-    QVERIFY(recordPdf.contains(QStringLiteral("Checked by")));
-
-    // A folder that cannot be written: a clear failure naming the file, the old file kept.
-    const QString blocked = m_dir->filePath(QStringLiteral("no-such-folder/due.pdf"));
-    QString error;
-    QVERIFY(!CReportPrinter::WritePdf(*due, blocked, QStringLiteral("x"), QPageLayout::Portrait, &error));
-    QVERIFY2(error.contains(QDir::toNativeSeparators(blocked)), qPrintable(error));
-}
 
 void TestHistoryWindow::spoolWarningShows()
 {
@@ -528,7 +309,7 @@ void TestHistoryWindow::spoolWarningShows()
     // it cannot write in its spool; the window says so.
     CHistoryStore down;
     QVERIFY2(down.Open(QStringLiteral("postgresql://nobody@127.0.0.1:1/history")), qPrintable(down.ErrorString()));
-    Instrument &instrument = *m_fleet.front();
+    Instrument &instrument = *m_h.fleet.front();
     CHistoryRecorder recorder(instrument.rig.doc, &down);
     CUploadWatch watch(instrument.rig.doc);
     connect(&watch, &CUploadWatch::UploadFinished, &recorder, &CHistoryRecorder::UploadDone);
@@ -552,6 +333,7 @@ void TestHistoryWindow::spoolWarningShows()
     QFile::remove(down.SpoolFile());
 }
 
+
 void TestHistoryWindow::mainFrameShowsHistoryWarning_data()
 {
     QTest::addColumn<bool>("server");
@@ -560,13 +342,14 @@ void TestHistoryWindow::mainFrameShowsHistoryWarning_data()
     QTest::newRow("a file that is not a history") << false << "cannot be opened";
 }
 
+
 void TestHistoryWindow::mainFrameShowsHistoryWarning()
 {
     // The main window's status bar says so while records wait, or when the
     // database cannot be used at all; the upload completes as ever.
     QFETCH(bool, server);
     QFETCH(QString, warning);
-    const QString notOurs = m_dir->filePath(QStringLiteral("notes.db"));
+    const QString notOurs = m_h.dir->filePath(QStringLiteral("notes.db"));
     QFile f(notOurs);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("These are a technician's notes, not a database.\n");
@@ -603,6 +386,7 @@ void TestHistoryWindow::mainFrameShowsHistoryWarning()
     QFile::remove(spool);
 }
 
+
 void TestHistoryWindow::databaseDialog_data()
 {
     QTest::addColumn<bool>("server");
@@ -618,6 +402,7 @@ void TestHistoryWindow::databaseDialog_data()
     QTest::newRow("no database") << true << "postgresql://shop@db.example" << false << "";
     QTest::newRow("server chosen, nothing given") << true << "" << true << "";
 }
+
 
 void TestHistoryWindow::databaseDialog()
 {
@@ -641,9 +426,10 @@ void TestHistoryWindow::databaseDialog()
     QCOMPARE(again.Location(), stored);
 }
 
+
 void TestHistoryWindow::mainFrameRecordsAndOpensHistory()
 {
-    const QString file = m_dir->filePath(QStringLiteral("frame.db"));
+    const QString file = m_h.dir->filePath(QStringLiteral("frame.db"));
     CHistoryStore::SetPreferredLocation(file);
     auto app = std::make_unique<CAltavoApp>();
     CAltavoApp::StartOptions options;
@@ -709,86 +495,6 @@ void TestHistoryWindow::mainFrameRecordsAndOpensHistory()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void TestHistoryWindow::cliWritesPdfReports()
-{
-    // altavo-cli records an upload from a simulator of its own serial number,
-    // then writes both reports; the history commands open no port.
-    CSimProcess sim;
-    QVERIFY(sim.Start({QStringLiteral("--pty"), QStringLiteral("--serial-number"), QStringLiteral("0x00D40007")}));
-    const QString db = m_dir->filePath(QStringLiteral("cli.db"));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
-    CliRun run = RunCli({QStringLiteral("--serial"), sim.Pty(), QStringLiteral("--history"), db, QStringLiteral("upload")}, env);
-    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
-
-    const QString due = m_dir->filePath(QStringLiteral("cli-due.pdf"));
-    run = RunCli({QStringLiteral("--history"), db, QStringLiteral("history"), QStringLiteral("due"), QStringLiteral("--within"),
-                  QStringLiteral("3650"), QStringLiteral("--pdf"), due},
-                 env);
-    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
-    QVERIFY(run.out.contains(QStringLiteral("Calibration Due List saved to")));
-    const QString record = m_dir->filePath(QStringLiteral("cli-record.pdf"));
-    run = RunCli({QStringLiteral("--history"), db, QStringLiteral("history"), QStringLiteral("show"), QStringLiteral("D40007"),
-                  QStringLiteral("--pdf"), record},
-                 env);
-    QVERIFY2(run.status == 0, qPrintable(Describe(run)));
-    const QString dueText = PdfText(due);
-    QVERIFY2(dueText.contains(QStringLiteral("Calibration Due List")) && dueText.contains(QStringLiteral("00D40007")),
-             qPrintable(dueText));
-    const QString recordText = PdfText(record);
-    QVERIFY2(recordText.contains(QStringLiteral("Calibration Record 00D40007")), qPrintable(recordText));
-    QVERIFY(recordText.contains(QStringLiteral("Last calibration")));
-
-    // --pdf only where there is a report; a file that cannot be written fails.
-    run = RunCli({QStringLiteral("--history"), db, QStringLiteral("history"), QStringLiteral("list"), QStringLiteral("--pdf"), due}, env);
-    QCOMPARE(run.status, 2);
-    run = RunCli({QStringLiteral("--serial"), sim.Pty(), QStringLiteral("--pdf"), due, QStringLiteral("identity")}, env);
-    QCOMPARE(run.status, 2);
-    const QString blocked = m_dir->filePath(QStringLiteral("missing/due.pdf"));
-    run = RunCli({QStringLiteral("--history"), db, QStringLiteral("history"), QStringLiteral("due"), QStringLiteral("--pdf"), blocked}, env);
-    QCOMPARE(run.status, 5);
-    QVERIFY2(run.err.contains(blocked), qPrintable(Describe(run)));
-}
-
-void TestHistoryWindow::screenshot()
-{
-    // A small fleet as a shop would have it: several uploads, calibrations
-    // of different ages, one instrument overdue.
-    m_fleet.clear();
-    m_fleet.push_back(std::make_unique<Instrument>(0x00A10001, "TRUCK 7", 180));
-    m_fleet.push_back(std::make_unique<Instrument>(0x00A10002, "LAB BENCH", 180));
-    m_fleet.push_back(std::make_unique<Instrument>(0x00B20003, "TANK FARM", 180));
-    m_fleet.push_back(std::make_unique<Instrument>(0x00B20004, "BOILER HOUSE", 180));
-    m_fleet.push_back(std::make_unique<Instrument>(0x00C30005, "CONFINED 2", 180, 60));
-    m_fleet.push_back(std::make_unique<Instrument>(0x00C30006, "SPARE POOL", 180, 150));
-    m_fleet.push_back(std::make_unique<Instrument>(0x00D40007, "PUMP ROOM", 180, 190));
-    m_fleet.push_back(std::make_unique<Instrument>(0x00D40008, "WELL HEAD 3", 180, 20));
-    for (auto &i : m_fleet)
-        QVERIFY(Upload(*i));
-    const QList<std::pair<QString, int>> ages = {{"00A10001", 12}, {"00A10002", 300}, {"00B20003", 170}, {"00B20004", 40}};
-    for (const auto &[serial, days] : ages) {
-        HistoryLogRetrieval retrieval;
-        retrieval.serial = serial;
-        retrieval.time = Now.addDays(-days + 1);
-        QVERIFY(m_store->RecordLog(retrieval, CalibrationAt(Now.addDays(-days))).stored);
-    }
-    QVERIFY(Upload(*m_fleet.front()));
-    auto window = Window(*m_fleet.front());
-    window->resize(1040, 560);
-    window->show();
-    QTest::qWait(50);
-    Shot(window.get(), QStringLiteral("history-window.png"));
-    const QString path = m_dir->filePath(QStringLiteral("shot-due.pdf"));
-    QVERIFY(window->SaveDueList(path));
-    const QString shots = qEnvironmentVariable("ALTAVO_SCREENSHOTS");
-    if (!shots.isEmpty()) {
-        QFile::remove(QDir(shots).filePath(QStringLiteral("history-due.pdf")));
-        QFile::copy(path, QDir(shots).filePath(QStringLiteral("history-due.pdf")));
-        window->SelectSerial(QStringLiteral("00A10002"));
-        window->SaveCalibrationRecord(QDir(shots).filePath(QStringLiteral("history-record.pdf")));
-    }
-}
 
 QTEST_MAIN(TestHistoryWindow)
 #include "tst_history.moc"

@@ -437,9 +437,9 @@ void CHistoryWindow::ChooseAndSave(bool dueList)
     dueList ? SaveDueList(path) : SaveCalibrationRecord(path);
 }
 
-void CHistoryWindow::Report(const QString &text) const
+void CHistoryWindow::Report(const QString &text)
 {
-    QMessageBox::warning(const_cast<CHistoryWindow *>(this), Title, text);
+    QMessageBox::warning(this, Title, text);
 }
 
 std::pair<qint64, qint64> CHistoryWindow::SnapshotsToCompare() const

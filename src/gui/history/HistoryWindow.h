@@ -106,7 +106,7 @@ private:
     void ChooseAndSave(bool dueList);
     QDateTime Now() const;
     QString FileFolder() const;
-    void Report(const QString &text) const;
+    void Report(const QString &text);
 
     QPointer<CHistoryStore> m_store;
     NowProvider m_now;
