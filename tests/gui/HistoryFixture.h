@@ -57,7 +57,6 @@
 // dates here follow the day the test runs.
 inline const QDateTime Now = QDateTime::currentDateTimeUtc();
 
-
 inline LogRecord Event(int code, const QDateTime &time, quint32 param = 0)
 {
     LogRecord e;
