@@ -154,6 +154,9 @@ void CHistoryWindow::BuildForm()
     for (int c = 0; c < CFleetModel::ColumnCount; ++c)
         m_fleet->setColumnWidth(c, widths[c]);
     connect(m_fleet->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &CHistoryWindow::OnFleetRowChanged);
+    // A filter that hides the selected instrument leaves no timeline shown.
+    connect(m_filter, &QAbstractItemModel::rowsRemoved, this, &CHistoryWindow::OnFleetRowChanged);
+    connect(m_filter, &QAbstractItemModel::layoutChanged, this, &CHistoryWindow::OnFleetRowChanged);
 
     // The selected instrument's timeline.
     m_timelineLabel = new QLabel(this);
