@@ -19,6 +19,7 @@
 #include "ViewRegistry.h"
 #include "WindowLayout.h"
 #include "platform/Clock.h"
+#include "platform/DataFiles.h"
 #include "platform/Preferences.h"
 #include "views/InstrumentView.h"
 
@@ -529,7 +530,7 @@ bool CMainFrame::SaveOptionsFile(const QString &path)
 
 QString CMainFrame::HelpFilePath()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(CHelpFileViewer::Caption));
+    return CDataFiles::Locate(QString::fromLatin1(CHelpFileViewer::Caption));
 }
 
 void CMainFrame::OpenHelp()
