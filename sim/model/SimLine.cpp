@@ -3,7 +3,11 @@
 
 #include "Simulator.h"
 
+#include <QScopeGuard>
+#include <algorithm>
 #include <limits>
+#include <thread>
+#include <chrono>
 
 CSimLine::CSimLine(CSimulator &simulator, Writer write, QObject *parent)
     : QObject(parent), m_sim(simulator), m_write(std::move(write))
@@ -77,10 +81,46 @@ void CSimLine::Queue(const QByteArray &reply, qint64 due)
         return;
     m_out.push_back(Chunk{reply, due});
     m_outBytes += reply.size();
-    Schedule();
+    // A running pump picks it up; otherwise the next turn of the event loop
+    // does, never inside the caller.
+    if (!m_pumping)
+        m_timer.start(0);
 }
 
 void CSimLine::Pump()
+{
+    // A timer wakes at whole milliseconds, and late: it is set to fire up
+    // to a millisecond early, and the rest of a precise wait is slept.
+    constexpr qint64 SleepBelowNs = 2000000;
+    const bool precise = m_sim.Options().precisePacing;
+    // Characters and replies that turn up while this runs (a reply the
+    // instrument makes, a write answered at once on an in-process line) are
+    // picked up by this loop rather than a nested one.
+    if (m_pumping)
+        return;
+    m_pumping = true;
+    const auto done = qScopeGuard([this] { m_pumping = false; });
+    for (;;) {
+        Move();
+        const qint64 next = NextDue();
+        if (next == std::numeric_limits<qint64>::max()) {
+            m_timer.stop();
+            return;
+        }
+        const qint64 wait = next - Now();
+        if (wait <= 0)
+            continue;
+        if (precise && wait < SleepBelowNs) {
+            std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
+            continue;
+        }
+        const qint64 waitMs = precise ? (wait - 1000000) / 1000000 : (wait + 999999) / 1000000;
+        m_timer.start(int(std::clamp<qint64>(waitMs, 0, 60000)));
+        return;
+    }
+}
+
+void CSimLine::Move()
 {
     const qint64 ns = CharacterNs();
     // Inbound: hand over the characters whose stop bit has passed.
@@ -133,13 +173,11 @@ void CSimLine::Pump()
         m_sim.CountSent(part.size());
         m_write(part);
     }
-    Schedule();
 }
 
-void CSimLine::Schedule()
+qint64 CSimLine::NextDue() const
 {
     const qint64 ns = CharacterNs();
-    const qint64 now = Now();
     qint64 next = std::numeric_limits<qint64>::max();
     auto nextCharacter = [&](const Chunk &c, qint64 lineFree) {
         if (ns == 0)
@@ -151,10 +189,5 @@ void CSimLine::Schedule()
         next = qMin(next, nextCharacter(m_in.front(), m_inFree));
     if (!m_out.empty())
         next = qMin(next, nextCharacter(m_out.front(), m_outFree));
-    if (next == std::numeric_limits<qint64>::max()) {
-        m_timer.stop();
-        return;
-    }
-    const qint64 waitMs = next <= now ? 0 : (next - now + 999999) / 1000000;
-    m_timer.start(int(qMin<qint64>(waitMs, 60000)));
+    return next;
 }

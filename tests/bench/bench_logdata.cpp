@@ -4,6 +4,7 @@
 // simulator on a pseudo-terminal at 115200 baud.
 #include "EventWait.h"
 #include "ProgramRuns.h"
+#include "Turnaround.h"
 #include "SimInstrument.h"
 #include "SimLogGenerator.h"
 #include "datalog/LogChartSeries.h"
@@ -162,6 +163,7 @@ int BenchRetrieval(int records)
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &doc, &CInstrumentDoc::PollInstrument);
     const qint64 before = link.CharactersSent() + link.CharactersReceived();
+    CTurnaround turnaround(link);
     QElapsedTimer t;
     t.start();
     poll.start(1000);
@@ -179,6 +181,7 @@ int BenchRetrieval(int records)
                 "ratio %.3f (%lld entries, %lld sessions)\n",
                 records, seconds, static_cast<long long>(chars), line, seconds / line,
                 static_cast<long long>(log.Entries().size()), static_cast<long long>(log.Sessions().size()));
+    turnaround.Print();
     return 0;
 }
 } // namespace

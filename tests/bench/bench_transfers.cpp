@@ -3,6 +3,7 @@
 // as elapsed time over the line time of the characters actually exchanged.
 #include "EventWait.h"
 #include "ProgramRuns.h"
+#include "Turnaround.h"
 #include "document/InstrumentDoc.h"
 #include "platform/Clock.h"
 
@@ -29,7 +30,7 @@ struct Figure
     QList<double> excessMs;
 };
 
-void Print(const char *what, const Figure &f, int rounds)
+void Print(const char *what, const Figure &f, int rounds, const CTurnaround &turnaround)
 {
     const double line = f.chars / LineCharsPerSecond;
     std::printf("%s: %.3f s, %lld characters both ways (line time %.3f s): ratio %.3f  [%d rounds]\n", what,
@@ -47,6 +48,7 @@ void Print(const char *what, const Figure &f, int rounds)
                     "%.0f%% of the idle time in gaps over 10 ms\n",
                     f.replies / rounds, gaps[gaps.size() / 2], gaps[gaps.size() * 9 / 10], gaps.last(),
                     total > 0 ? 100.0 * beyond10 / total : 0.0);
+    turnaround.Print();
 }
 
 // One transfer timed from its call until the link is idle and its progress
@@ -101,17 +103,22 @@ int main(int argc, char **argv)
     WaitUntil([&] { return doc.Link().IsIdle(); }, 5000);
 
     Figure upload, download;
+    CTurnaround uploadTurns(doc.Link()), downloadTurns(doc.Link());
     for (int i = 0; i < rounds; ++i) {
+        uploadTurns.SetActive(true);
+        downloadTurns.SetActive(false);
         if (!Time(doc, [&] { doc.SetIdEntriesWanted(true); doc.UploadAll(); }, upload)) {
             std::fprintf(stderr, "the upload did not finish\n");
             return 1;
         }
+        uploadTurns.SetActive(false);
+        downloadTurns.SetActive(true);
         if (!Time(doc, [&] { doc.DownloadAll(); }, download)) {
             std::fprintf(stderr, "the download did not finish\n");
             return 1;
         }
     }
-    Print("upload (ID entries wanted) at 115200 baud", upload, rounds);
-    Print("download at 115200 baud", download, rounds);
+    Print("upload (ID entries wanted) at 115200 baud", upload, rounds, uploadTurns);
+    Print("download at 115200 baud", download, rounds, downloadTurns);
     return 0;
 }

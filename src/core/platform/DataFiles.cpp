@@ -7,14 +7,24 @@
 
 QStringList CDataFiles::Folders()
 {
-    const QDir program(QCoreApplication::applicationDirPath());
-    return {program.path(),
-            QDir::cleanPath(program.filePath(QStringLiteral("../share/") + QString::fromLatin1(ShareFolder)))};
+    return Folders(QCoreApplication::applicationDirPath());
 }
 
 QString CDataFiles::Locate(const QString &name)
 {
-    const QStringList folders = Folders();
+    return Locate(name, QCoreApplication::applicationDirPath());
+}
+
+QStringList CDataFiles::Folders(const QString &programFolder)
+{
+    const QDir program(programFolder);
+    return {program.path(),
+            QDir::cleanPath(program.filePath(QStringLiteral("../share/") + QString::fromLatin1(ShareFolder)))};
+}
+
+QString CDataFiles::Locate(const QString &name, const QString &programFolder)
+{
+    const QStringList folders = Folders(programFolder);
     for (const QString &folder : folders) {
         const QString path = QDir(folder).filePath(name);
         if (QFileInfo(path).isFile())

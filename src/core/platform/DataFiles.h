@@ -19,4 +19,8 @@ public:
     // the path beside the program, so that a message names where it was
     // expected.
     static QString Locate(const QString &name);
+
+    // The same for a program in programFolder.
+    static QStringList Folders(const QString &programFolder);
+    static QString Locate(const QString &name, const QString &programFolder);
 };
