@@ -10,6 +10,8 @@
 #include "platform/SerialOpenFailure.h"
 #include "platform/SerialPortList.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,6 +52,8 @@ private slots:
     void missingDeviceNamesThePortsThereAre_data();
     void missingDeviceNamesThePortsThereAre();
     void portHeldElsewhereIsBusy();
+    void holderFromItsLockFile_data();
+    void holderFromItsLockFile();
     void otherFailuresKeepTheSystemText();
 
     void lowLatencyRefusedByPtyIsHarmless();
@@ -154,6 +158,44 @@ void TestSerialPorts::portHeldElsewhereIsBusy()
     // This process holds it, and is not named as "another program".
     QVERIFY2(failure.Text().endsWith(QLatin1String(" Another program holds the port; close it and try again.")),
              qPrintable(failure.Text()));
+}
+
+void TestSerialPorts::holderFromItsLockFile_data()
+{
+    QTest::addColumn<QString>("style");
+    QTest::newRow("terminal program: padded pid, name, user") << "text";
+    QTest::newRow("this program's serial library: pid, name, host") << "qt";
+    QTest::newRow("old uucp: the pid as a binary int") << "binary";
+}
+
+void TestSerialPorts::holderFromItsLockFile()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("reads /proc");
+#endif
+    QFETCH(QString, style);
+    QProcess other;
+    other.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(other.waitForStarted());
+    const qint64 pid = other.processId();
+    // /tmp is the last of the lock folders serial programs use.
+    const QString name = QStringLiteral("ttyAltavoTest%1").arg(QCoreApplication::applicationPid());
+    QFile lock(QStringLiteral("/tmp/LCK..") + name);
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    if (style == QLatin1String("text")) {
+        lock.write(QStringLiteral("%1 sleep root\n").arg(pid, 10).toLatin1());
+    } else if (style == QLatin1String("qt")) {
+        lock.write(QStringLiteral("%1\nsleep\nhost\n").arg(pid).toLatin1());
+    } else {
+        const qint32 binary = qint32(pid);
+        lock.write(reinterpret_cast<const char *>(&binary), sizeof binary);
+    }
+    lock.close();
+    const QString holder = CSerialOpenFailure::Holder(QStringLiteral("/dev/") + name);
+    lock.remove();
+    other.kill();
+    other.waitForFinished();
+    QCOMPARE(holder, QStringLiteral("sleep (process %1)").arg(pid));
 }
 
 void TestSerialPorts::otherFailuresKeepTheSystemText()

@@ -39,10 +39,15 @@ QString FromLockFile(const QString &device)
             QFile lock(QDir(QString::fromLatin1(folder)).filePath(QStringLiteral("LCK..") + name));
             if (!lock.open(QIODevice::ReadOnly))
                 continue;
-            // Binary (old uucp) locks hold the pid as an int, text ones as digits.
+            // Binary (old uucp) locks hold the pid as an int, text ones as
+            // digits, padded and followed by the program's name in some.
             const QByteArray bytes = lock.read(64);
+            const QByteArray first = bytes.split('\n').value(0).trimmed();
+            qsizetype digits = 0;
+            while (digits < first.size() && first[digits] >= '0' && first[digits] <= '9')
+                ++digits;
             bool ok = false;
-            qint64 pid = bytes.split('\n').value(0).trimmed().toLongLong(&ok);
+            qint64 pid = first.left(digits).toLongLong(&ok);
             if (!ok && bytes.size() == 4) {
                 qint32 binary = 0;
                 std::memcpy(&binary, bytes.constData(), sizeof binary);
