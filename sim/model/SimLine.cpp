@@ -30,6 +30,9 @@ void CSimLine::Receive(const QByteArray &bytes)
     if (bytes.isEmpty())
         return;
     m_sim.CountReceived(bytes.size());
+    if (m_replyEnd >= 0 && m_out.empty())
+        m_sim.NoteTurnaround(Now() - m_replyEnd);
+    m_replyEnd = -1;
     if (CharacterNs() == 0 && m_in.empty()) {
         Process(bytes, Now());
         return;
@@ -75,6 +78,7 @@ void CSimLine::Queue(const QByteArray &reply, qint64 due)
     if (CharacterNs() == 0 && m_out.empty() && due <= Now()) {
         m_sim.CountSent(reply.size());
         m_write(reply);
+        m_replyEnd = Now();
         return;
     }
     if (m_outBytes + reply.size() > MaxQueuedOutput)
@@ -172,6 +176,8 @@ void CSimLine::Move()
         }
         m_sim.CountSent(part.size());
         m_write(part);
+        if (m_out.empty())
+            m_replyEnd = Now();
     }
 }
 

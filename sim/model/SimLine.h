@@ -67,4 +67,5 @@ private:
     qint64 m_inFree = 0;  // ns: when the inbound line is free again
     qint64 m_outFree = 0; // ns: when the outbound line is free again
     bool m_pumping = false;
+    qint64 m_replyEnd = -1; // ns: when the last reply character went out, until the next request
 };

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QProcess>
 #include <algorithm>
 #include <cstdio>
 
@@ -62,6 +63,20 @@ public:
     }
 
     // "turnaround (N): median X us, 99th Y us, Z over 1 ms"
+    // What an altavo-sim run with --turnaround printed as it stopped: the
+    // same turnaround seen from the line, with both pseudo-terminal hops and
+    // both processes' wake-ups in it. Stops the simulator.
+    static void PrintLineSide(QProcess &sim, const char *indent = "  ")
+    {
+        sim.terminate();
+        sim.waitForFinished(5000);
+        for (const QByteArray &line : sim.readAllStandardError().split('\n')) {
+            if (line.startsWith("turnaround: "))
+                std::printf("%sas the line saw it (altavo-sim --turnaround), last reply character sent to next request read: %s\n",
+                            indent, line.mid(12).constData());
+        }
+    }
+
     // The other end's share: from a request written to the first character
     // of its answer read, beyond the line time of the request and of that
     // character (the simulator's own turnaround and the pseudo-terminal's

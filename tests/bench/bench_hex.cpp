@@ -77,7 +77,7 @@ void BenchParse(const QByteArray &text)
 int BenchProgramming(const QByteArray &text, qint64 words)
 {
     CSimProcess sim;
-    if (!sim.Start({QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200")})) {
+    if (!sim.Start({QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200"), QStringLiteral("--turnaround")})) {
         std::fprintf(stderr, "cannot start the simulator\n");
         return 1;
     }
@@ -125,6 +125,7 @@ int BenchProgramming(const QByteArray &text, qint64 words)
                 static_cast<long long>(words), static_cast<long long>(words * 2 / 1024), seconds,
                 static_cast<long long>(chars), line, seconds / line);
     turnaround.Print();
+    CTurnaround::PrintLineSide(sim.Process());
     return 0;
 }
 } // namespace

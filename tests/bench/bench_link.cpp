@@ -67,7 +67,7 @@ public:
 int BenchSweep(int requests, int wordsPerRead)
 {
     QProcess sim;
-    sim.start(QStringLiteral(ALTAVO_SIM_PATH), {QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200")});
+    sim.start(QStringLiteral(ALTAVO_SIM_PATH), {QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200"), QStringLiteral("--turnaround")});
     if (!sim.waitForStarted(5000)) {
         std::fprintf(stderr, "cannot start the simulator\n");
         return 1;
@@ -114,8 +114,7 @@ int BenchSweep(int requests, int wordsPerRead)
     std::printf("  against the one-request-in-flight ideal:              %.3f\n", ideal / seconds);
     std::printf("  share of the line spent on bank selection:            %.3f\n", 1.0 - payload / chars);
     turnaround.Print();
-    sim.terminate();
-    sim.waitForFinished(3000);
+    CTurnaround::PrintLineSide(sim);
     return 0;
 }
 } // namespace

@@ -133,7 +133,7 @@ int BenchOffline(int records)
 int BenchRetrieval(int records)
 {
     CSimProcess sim;
-    if (!sim.Start({QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200"), QStringLiteral("--log-records"),
+    if (!sim.Start({QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200"), QStringLiteral("--turnaround"), QStringLiteral("--log-records"),
                     QString::number(records)})) {
         std::fprintf(stderr, "cannot start the simulator\n");
         return 1;
@@ -182,6 +182,7 @@ int BenchRetrieval(int records)
                 records, seconds, static_cast<long long>(chars), line, seconds / line,
                 static_cast<long long>(log.Entries().size()), static_cast<long long>(log.Sessions().size()));
     turnaround.Print();
+    CTurnaround::PrintLineSide(sim.Process());
     return 0;
 }
 } // namespace
