@@ -185,15 +185,20 @@ qint64 CSimLine::NextDue() const
 {
     const qint64 ns = CharacterNs();
     qint64 next = std::numeric_limits<qint64>::max();
-    auto nextCharacter = [&](const Chunk &c, qint64 lineFree) {
+    // Replies go out a character at a time, as the program sees them on a
+    // line. What comes in matters to the instrument only once a request is
+    // whole, so a chunk is taken when its last character has arrived: one
+    // wake-up a request instead of one a character, each of which a busy
+    // machine may serve late.
+    auto nextCharacter = [&](const Chunk &c, qint64 lineFree, bool whole) {
         if (ns == 0)
             return c.due;
         const qint64 start = c.start >= 0 ? c.start : qMax(c.due, lineFree);
-        return start + (c.done + 1) * ns;
+        return start + (whole ? c.bytes.size() : c.done + 1) * ns;
     };
     if (!m_in.empty())
-        next = qMin(next, nextCharacter(m_in.front(), m_inFree));
+        next = qMin(next, nextCharacter(m_in.front(), m_inFree, true));
     if (!m_out.empty())
-        next = qMin(next, nextCharacter(m_out.front(), m_outFree));
+        next = qMin(next, nextCharacter(m_out.front(), m_outFree, false));
     return next;
 }
