@@ -1,4 +1,5 @@
 // altavo-sim: the simulated instrument on a pseudo-terminal or a loopback gateway.
+#include "SimPty.h"
 #include "Simulator.h"
 
 #include <QCommandLineParser>
@@ -8,9 +9,6 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
-#ifdef Q_OS_LINUX
-#include <sys/prctl.h>
-#endif
 
 namespace {
 volatile std::sig_atomic_t g_stop = 0;
@@ -116,12 +114,9 @@ int main(int argc, char **argv)
         return Fail(QStringLiteral("--garble takes a probability 0..1"));
     options.baud = int(baud);
     // In a process of its own the line may sleep out the gaps between
-    // characters; without timer slack such a sleep ends within microseconds
-    // of its time rather than up to 50 us late.
+    // characters.
     options.precisePacing = true;
-#ifdef Q_OS_LINUX
-    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-#endif
+    CSimPty::SharpenSleeps();
     options.latencyMs = int(latency);
     options.seed = quint32(seed);
     options.logRecords = int(logRecords);
