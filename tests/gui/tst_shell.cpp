@@ -449,6 +449,7 @@ void TestShell::portChosenFromTheListServesThatCom()
             rows << list->topLevelItem(0)->text(c);
         QCOMPARE(dialog->findChild<QPushButton *>("UsePort")->text(), QStringLiteral("Use for COM2"));
         list->setCurrentItem(list->topLevelItem(0));
+        Shot(dialog, QStringLiteral("port-dialog.png"));
         dialog->findChild<QPushButton *>("UsePort")->click();
     }});
     frame->OnCommand(CommandId::Com1 + 1);

@@ -49,7 +49,7 @@ CComErrorDialog::CComErrorDialog(int failedPort, const QString &reason, const QL
     m_list->setHeaderLabels({QStringLiteral("Port"), QStringLiteral("Description"), QStringLiteral("Manufacturer"),
                              QStringLiteral("USB ID"), QStringLiteral("Serial number")});
     m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_list->setMinimumHeight(110);
+    m_list->setMinimumSize(560, 110);
     layout->addWidget(m_list);
     m_use = new QPushButton(QStringLiteral("Use for COM%1").arg(failedPort));
     m_use->setObjectName(QStringLiteral("UsePort"));
