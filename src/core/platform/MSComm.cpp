@@ -77,6 +77,7 @@ bool CMSComm::SetPortOpen(bool open)
 {
     m_lastError.clear();
     if (m_channel) {
+        m_lowLatency = CSerialLowLatency();
         m_channelOpen = open && m_channel->isOpen();
         if (open && !m_channelOpen) {
             m_lastError = QStringLiteral("The simulated instrument is not running.");
@@ -95,6 +96,7 @@ bool CMSComm::SetPortOpen(bool open)
     const QString device = DeviceName();
     m_serial->setPortName(device);
     m_losing = false;
+    m_lowLatency = CSerialLowLatency();
     if (!m_serial->open(QIODevice::ReadWrite)) {
         m_lastError = CSerialOpenFailure(device, int(m_serial->error()), m_serial->errorString(),
                                          CSerialPortList::Available()).Text();
