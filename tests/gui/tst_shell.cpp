@@ -27,7 +27,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTreeWidget>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -43,6 +42,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QTimer>
 #include <functional>
 #include <memory>
