@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -41,6 +42,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -126,6 +128,7 @@ private slots:
     void serialLogFileTracesTheLine();
     void portThatCannotOpenOffersAnother_data();
     void portThatCannotOpenOffersAnother();
+    void portChosenFromTheListServesThatCom();
     void storedPortNeverOfferedMeansCom1();
     void singleWindowKeepsOne();
     void downloadIsCheckedAfterwards_data();
@@ -437,6 +440,63 @@ void TestShell::portThatCannotOpenOffersAnother()
     QCOMPARE(frame->StatusPanes().Text(PaneId::Port), QStringLiteral("COM%1").arg(port));
     QVERIFY(frame->Action(CommandId::Com1 + port - 1)->isChecked());
     QCOMPARE(frame->StatusPanes().Text(PaneId::LinkState), QString("Timeout"));
+}
+
+void TestShell::portChosenFromTheListServesThatCom()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#endif
+    // The system's enumeration leaves pseudo-terminals out, so the list is
+    // given a described port that is the simulator's.
+    CSimulator sim;
+    QString error;
+    const QString pty = sim.OpenPty(&error);
+    QVERIFY2(!pty.isEmpty(), qPrintable(error));
+    QTemporaryDir none;
+    const QString missing = none.filePath(QStringLiteral("ttyUSB3"));
+    CPreferences::SetString(Prefs, Pref::ComDeviceKey(2), missing);
+    CPreferences::SetString(Prefs, Pref::ComDeviceKey(3), QStringLiteral("/dev/ttyS2"));
+    CMainFrame *frame = Start();
+    QVERIFY(frame);
+
+    QString reason;
+    QStringList rows;
+    ModalScript script({[&](QWidget *modal) {
+        auto *dialog = qobject_cast<CComErrorDialog *>(modal);
+        QVERIFY(dialog);
+        reason = dialog->findChild<QLabel *>("ReasonText")->text();
+        SerialPortEntry adapter;
+        adapter.name = QFileInfo(pty).fileName();
+        adapter.location = pty;
+        adapter.description = QStringLiteral("FT232R USB UART");
+        adapter.manufacturer = QStringLiteral("FTDI");
+        adapter.vendorId = 0x0403;
+        adapter.productId = 0x6001;
+        adapter.serialNumber = QStringLiteral("A10K3XYZ");
+        dialog->SetPorts({adapter});
+        auto *list = dialog->findChild<QTreeWidget *>("PortList");
+        for (int c = 0; c < list->columnCount(); ++c)
+            rows << list->topLevelItem(0)->text(c);
+        QCOMPARE(dialog->findChild<QPushButton *>("UsePort")->text(), QStringLiteral("Use for COM2"));
+        list->setCurrentItem(list->topLevelItem(0));
+        Shot(dialog, QStringLiteral("port-dialog.png"));
+        dialog->findChild<QPushButton *>("UsePort")->click();
+    }});
+    frame->OnCommand(CommandId::Com1 + 1);
+    QVERIFY(script.Done());
+    QVERIFY2(reason.startsWith(missing + QStringLiteral(": ")), qPrintable(reason));
+    QVERIFY2(reason.contains(QLatin1String("There is no such device")), qPrintable(reason));
+    QCOMPARE(rows, (QStringList{pty, "FT232R USB UART", "FTDI", "0403:6001", "A10K3XYZ"}));
+    // Stored for the COM number in use; the others keep their meaning.
+    QCOMPARE(CPreferences::GetInt(Prefs, QString::fromLatin1(Pref::CommPort), 0), 2);
+    QCOMPARE(CPreferences::GetString(Prefs, Pref::ComDeviceKey(2)), pty);
+    QCOMPARE(CPreferences::GetString(Prefs, Pref::ComDeviceKey(3)), QStringLiteral("/dev/ttyS2"));
+    QCOMPARE(CPreferences::ComDevice(1), CPreferences::DefaultComDevice(1));
+    QVERIFY(frame->Document().Link().IsSerialOpen());
+    QCOMPARE(frame->Document().Link().PortName(), pty);
+    m_app->RunIdle();
+    QCOMPARE(frame->StatusPanes().Text(PaneId::Port), QStringLiteral("COM2"));
 }
 
 void TestShell::storedPortNeverOfferedMeansCom1()
