@@ -26,6 +26,7 @@
 #include "history/HistoryStore.h"
 #include "history/HistoryWindow.h"
 #include "platform/Clock.h"
+#include "platform/DataFiles.h"
 #include "platform/Preferences.h"
 #include "SerialLogCommands.h"
 #include "views/InstrumentView.h"
@@ -565,7 +566,7 @@ bool CMainFrame::SaveOptionsFile(const QString &path)
 
 QString CMainFrame::HelpFilePath()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(CHelpFileViewer::Caption));
+    return CDataFiles::Locate(QString::fromLatin1(CHelpFileViewer::Caption));
 }
 
 void CMainFrame::OpenHelp()
