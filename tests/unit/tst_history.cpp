@@ -197,7 +197,10 @@ void TestHistory::csvImportAddsNothingTwice()
     // The same log from the instrument, and the file once more: nothing new.
     QCOMPARE(store.RecordLog(Retrieval(), log).added, 0);
     fromFile.opKey.clear();
+    fromFile.time = Now.addDays(1);
     QCOMPARE(store.RecordLog(fromFile, csv.entries).added, 0);
+    // A file is no sight of the instrument.
+    QCOMPARE(store.Instrument(Serial)->lastSeen, Now);
     QCOMPARE(store.LogEntryCount(Serial), qint64(Stored(log).size()));
 }
 
