@@ -13,6 +13,7 @@
 #include "history/HistoryStore.h"
 #include "platform/Preferences.h"
 #include "platform/ProfileFile.h"
+#include "platform/SerialPortList.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -404,6 +405,15 @@ int LogFromCsv(const CommandArgs &args)
     return CliExit::Ok;
 }
 
+// The system's serial ports; no instrument is needed.
+int Ports()
+{
+    for (const QString &line : CSerialPortList::Table(CSerialPortList::Available()))
+        std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+    return CliExit::Ok;
+}
+
 struct Command
 {
     const char *name;
@@ -420,6 +430,7 @@ const Command Commands[] = {
     {"program", "program FILE.hex into the flash, compare the boot area, stamp a serial number", Program},
     {"wizard", "set up a new instrument: --model N [--units N] [--gas N] FILE.hex", Wizard},
     {"log", "fetch the data log, print its sessions, save it as --csv FILE (--clear then clears it); --from-csv FILE prints a saved log's sessions", Log},
+    {"ports", "list this computer's serial ports (device, description, manufacturer, USB ID, serial number)", nullptr},
 };
 
 // "history" works on the history database only; no port is opened.
@@ -507,6 +518,13 @@ int main(int argc, char **argv)
     if (!command) {
         std::fprintf(stderr, "altavo-cli: unknown command \"%s\" (try --help).\n", qPrintable(args[0]));
         return CliExit::Usage;
+    }
+    if (args[0] == QLatin1String("ports")) {
+        if (args.size() > 1) {
+            std::fprintf(stderr, "altavo-cli: unexpected argument \"%s\" (try --help).\n", qPrintable(args[1]));
+            return CliExit::Usage;
+        }
+        return Ports();
     }
     // "program" and "wizard" take the HEX file after the command.
     const bool takesFile = args[0] == QLatin1String("program") || args[0] == QLatin1String("wizard");
