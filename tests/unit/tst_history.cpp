@@ -4,6 +4,9 @@
 #include "datalog/LogCsv.h"
 #include "datalog/LogCsvReader.h"
 #include "datalog/LogDecoder.h"
+#include "history/HistoryBulkInsert.h"
+#include "history/HistoryDatabase.h"
+#include "history/HistoryLocation.h"
 #include "history/HistoryLogCodec.h"
 #include "history/HistorySchema.h"
 #include "history/HistoryStore.h"
@@ -98,6 +101,7 @@ private slots:
     void migrationFromTheFirstSchema();
     void spoolWhileTheServerIsStopped();
     void spoolWhileTheFileIsLocked();
+    void straightCopyMeetingStoredEntries();
     void foreignOrDamagedFileIsNamed_data();
     void foreignOrDamagedFileIsNamed();
     void badLocations_data();
@@ -197,7 +201,10 @@ void TestHistory::csvImportAddsNothingTwice()
     // The same log from the instrument, and the file once more: nothing new.
     QCOMPARE(store.RecordLog(Retrieval(), log).added, 0);
     fromFile.opKey.clear();
+    fromFile.time = Now.addDays(1);
     QCOMPARE(store.RecordLog(fromFile, csv.entries).added, 0);
+    // A file is no sight of the instrument.
+    QCOMPARE(store.Instrument(Serial)->lastSeen, Now);
     QCOMPARE(store.LogEntryCount(Serial), qint64(Stored(log).size()));
 }
 
@@ -464,6 +471,39 @@ void TestHistory::spoolWhileTheFileIsLocked()
     QVERIFY(!store.HasWarning());
     QCOMPARE(store.Snapshots(Serial).size(), 1);
     QCOMPARE(store.Fleet().size(), 2);
+}
+
+void TestHistory::straightCopyMeetingStoredEntries()
+{
+    // What a writer meets when another stored the same entries after it
+    // found their span empty: the copy gives way to the careful insert.
+    QString error;
+    QVERIFY2(m_pg.CreateDatabase(QStringLiteral("copyrace"), &error), qPrintable(error));
+    const QString url = m_pg.Url(QStringLiteral("copyrace"));
+    const QList<LogRecord> log = GeneratedLog(4, 2000);
+    {
+        CHistoryStore store;
+        QVERIFY(store.Open(url));
+        QVERIFY(store.RecordLog(Retrieval(), log).stored);
+    }
+    CHistoryLocation location;
+    QVERIFY(CHistoryLocation::Parse(url, QString(), &location, &error));
+    CHistoryDatabase db(location);
+    QVERIFY2(db.Open(&error) == CHistoryDatabase::OpenResult::Ok, qPrintable(error));
+    QSqlQuery q = db.Query();
+    QVERIFY(q.exec(QStringLiteral("SELECT id FROM instrument")) && q.next());
+    const qint64 instrument = q.value(0).toLongLong();
+    const QList<CHistoryLogCodec::Keyed> keys = CHistoryLogCodec::Keys(log, Retrieval().sensors);
+    QList<const CHistoryLogCodec::Keyed *> pending;
+    for (const CHistoryLogCodec::Keyed &k : keys)
+        pending.append(&k);
+    QVERIFY(db.Begin(&error));
+    qint64 added = 0;
+    QVERIFY2(CHistoryBulkInsert::Insert(db, instrument, pending, log, true, &added, &error), qPrintable(error));
+    QCOMPARE(added, 0);
+    QVERIFY2(db.Commit(&error), qPrintable(error));
+    QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM log_entry")) && q.next());
+    QCOMPARE(q.value(0).toLongLong(), qint64(keys.size()));
 }
 
 void TestHistory::foreignOrDamagedFileIsNamed_data()

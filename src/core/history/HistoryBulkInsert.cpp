@@ -38,8 +38,25 @@ bool CHistoryBulkInsert::Insert(CHistoryDatabase &db, qint64 instrument, const Q
 {
     if (pending.isEmpty())
         return true;
-    const int r = db.IsPostgres() ? Postgres(db, instrument, pending, entries, spanEmpty, added, error)
-                                  : Sqlite(db, instrument, pending, entries, added, error);
+    int r = NoHandle;
+    if (!db.IsPostgres()) {
+        r = Sqlite(db, instrument, pending, entries, added, error);
+    } else if (!spanEmpty) {
+        r = Postgres(db, instrument, pending, entries, false, added, error);
+    } else {
+        // Another writer may have stored the same entries since the span was
+        // read: its keys stop the straight copy, and the careful way runs.
+        if (!db.Exec(QStringLiteral("SAVEPOINT history_bulk"), error))
+            return false;
+        r = Postgres(db, instrument, pending, entries, true, added, error);
+        if (r == Failed) {
+            if (!db.Exec(QStringLiteral("ROLLBACK TO SAVEPOINT history_bulk"), error))
+                return false;
+            r = Postgres(db, instrument, pending, entries, false, added, error);
+        } else if (r == Done && !db.Exec(QStringLiteral("RELEASE SAVEPOINT history_bulk"), error)) {
+            return false;
+        }
+    }
     if (r != NoHandle)
         return r == Done;
     return Qt(db, instrument, pending, entries, added, error);

@@ -21,10 +21,10 @@ class CHistoryBulkInsert
 {
 public:
     // pending: the keys of the rows to offer; *added: rows that were new.
-    // spanEmpty: the instrument has no entry in the rows' time span, so on
-    // PostgreSQL they are copied straight into the table (a writer that
-    // stored some of them meanwhile makes the transaction fail, and the
-    // record waits in the spool for the careful way).
+    // spanEmpty: the instrument had no entry in the rows' time span, so on
+    // PostgreSQL they are copied straight into the table; when a writer
+    // stored some of them meanwhile, the copy is undone to a savepoint and
+    // the rows go the careful way.
     static bool Insert(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
                        const QList<LogRecord> &entries, bool spanEmpty, qint64 *added, QString *error);
 

@@ -115,7 +115,7 @@ bool CHistoryStore::Open(const QString &location)
     m_spool = std::make_unique<CHistorySpool>(SpoolPathFor(where));
     m_open = true;
     if (result == CHistoryDatabase::OpenResult::Unavailable)
-        m_dbError = error;
+        m_dbError = error.simplified();
     UpdateWarning();
     return true;
 }
@@ -218,7 +218,7 @@ bool CHistoryStore::Connect()
     QString error;
     const CHistoryDatabase::OpenResult result = m_db->Open(&error);
     if (result != CHistoryDatabase::OpenResult::Ok) {
-        m_dbError = error;
+        m_dbError = error.simplified();
         return false;
     }
     m_dbError.clear();
@@ -227,7 +227,9 @@ bool CHistoryStore::Connect()
 
 void CHistoryStore::NoteFailure(const QString &error)
 {
-    m_dbError = error.startsWith(QLatin1String("History database")) ? error : QStringLiteral("History database %1: %2").arg(m_shown, error);
+    // One line for a status bar or a terminal: the drivers' texts run over several.
+    const QString text = error.simplified();
+    m_dbError = text.startsWith(QLatin1String("History database")) ? text : QStringLiteral("History database %1: %2").arg(m_shown, text);
     // A server that went away is asked again from the start next time; a
     // locked or read-only file stays open.
     if (m_db && m_db->IsPostgres()) {

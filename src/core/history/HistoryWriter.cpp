@@ -116,6 +116,28 @@ qint64 CHistoryWriter::InstrumentFor(const QString &serial, const QDateTime &tim
     return Instrument(i, error);
 }
 
+qint64 CHistoryWriter::KnownInstrument(const QString &serial, const QDateTime &time, QString *error)
+{
+    QSqlQuery q = m_db.Query();
+    if (!m_db.Prepare(q, QStringLiteral("INSERT INTO instrument (serial, first_seen, last_seen) VALUES (?, ?, ?)"
+                                        " ON CONFLICT (serial) DO NOTHING"),
+                      error))
+        return -1;
+    q.addBindValue(Text(serial));
+    q.addBindValue(time.toMSecsSinceEpoch());
+    q.addBindValue(time.toMSecsSinceEpoch());
+    if (!m_db.Exec(q, error) || !m_db.Prepare(q, QStringLiteral("SELECT id FROM instrument WHERE serial = ?"), error))
+        return -1;
+    q.addBindValue(Text(serial));
+    if (!m_db.Exec(q, error))
+        return -1;
+    if (!q.next()) {
+        *error = QStringLiteral("the instrument %1 cannot be found again").arg(serial);
+        return -1;
+    }
+    return q.value(0).toLongLong();
+}
+
 qint64 CHistoryWriter::Snapshot(const HistorySnapshot &s, QString *error)
 {
     const qint64 existing = Existing("snapshot", s.opKey, error);
@@ -167,7 +189,10 @@ qint64 CHistoryWriter::Log(const HistoryLogRetrieval &r, const QList<LogRecord> 
     const qint64 existing = Existing("log_retrieval", r.opKey, error);
     if (existing != 0)
         return existing < 0 ? -1 : 0;
-    const qint64 instrument = InstrumentFor(r.serial, r.time, error);
+    // A saved file is not a sight of the instrument: it names the row (made
+    // when missing) but does not move its last seen.
+    const qint64 instrument = r.source == HistoryLogRetrieval::CsvFile ? KnownInstrument(r.serial, r.time, error)
+                                                                        : InstrumentFor(r.serial, r.time, error);
     if (instrument < 0)
         return -1;
 

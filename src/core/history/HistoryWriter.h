@@ -38,6 +38,8 @@ public:
 private:
     qint64 Existing(const char *table, const QString &opKey, QString *error);
     qint64 InstrumentFor(const QString &serial, const QDateTime &time, QString *error);
+    // The row of the serial, made when missing; last seen stays as it is.
+    qint64 KnownInstrument(const QString &serial, const QDateTime &time, QString *error);
     bool StoreCalibrations(qint64 instrument, const QList<HistoryCalibration> &found, QString *error);
     qint64 LastId(const char *table, const QString &opKey, QString *error);
     QString Greatest() const;
