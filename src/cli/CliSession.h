@@ -70,6 +70,7 @@ private:
     CliOptions m_options;
     qint64 m_lastAnswerMs = 0;
     bool m_gaveUp = false;
+    bool m_portLost = false;
     bool m_terminal = false;
     bool m_lineOpen = false;
     QString m_lastLine;
