@@ -56,6 +56,17 @@ struct Rig
     {
         return LinkRecord::Format(type, address, data);
     }
+    // A well-formed answer to a request as it went out: "#" for a bank
+    // selection, otherwise a record of the request's type and address with
+    // the bytes it asked for, all zero.
+    static QByteArray AnswerTo(const QByteArray &sent)
+    {
+        const LinkReply r = LinkRecord::DecodeRecord(sent.constData(), int(sent.size()));
+        if (r.type == RecordType::SelectBank)
+            return "#";
+        const int n = r.data.size() == 1 ? quint8(r.data[0]) : 0;
+        return Record(r.type, quint32(r.address), QByteArray(n, 0));
+    }
 };
 } // namespace
 
@@ -105,7 +116,7 @@ void TestInstrumentDoc::toxicCountDrivesTheRestOfTheUpload()
         const QByteArray sent = rig.Wire();
         if (sent == LinkRecord::Format(RecordType::ReadToxicTableCount, 0, {}))
             break;
-        rig.Answer(sent.startsWith(":02000004") ? QByteArray("#") : Rig::Record(18, 0, QByteArray(16, 0)));
+        rig.Answer(Rig::AnswerTo(sent));
     }
     rig.Answer(Rig::Record(149, 0, QByteArray(1, 2)));
     QCOMPARE(rig.doc.Settings().ToxicCount(), 2);

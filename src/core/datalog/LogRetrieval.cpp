@@ -97,6 +97,7 @@ void CLogRetrieval::OnUpdate(int code, const CReplyNotice &notice)
             m_clock = WallClock(m_doc.Settings().GetClock());
         m_decoder = LogDecoder(m_sensors);
         m_decoder.SetRunningDate(m_logStart.date());
+        m_lastRecord.clear();
         m_doc.LogUploadStart();
         SetState(false, true);
         m_recordArrived = false;
@@ -116,6 +117,15 @@ void CLogRetrieval::OnUpdate(int code, const CReplyNotice &notice)
     case UpdateCode::LogData: {
         if (!m_retrieving || notice.status < 0)
             break;
+        if (notice.repeat && !m_lastRecord.isEmpty() && notice.data == m_lastRecord) {
+            // "?" after a lost "!" brings back the record the instrument sent
+            // last; when that is the one already taken, the "!" itself was
+            // lost and the instrument has not moved on.
+            m_doc.LogNext();
+            m_recordArrived = true;
+            break;
+        }
+        m_lastRecord = notice.data;
         const int before = int(m_entries.size());
         m_decoder.Decode(notice.data, m_entries);
         if (m_entries.size() > before) {

@@ -118,6 +118,7 @@ private:
     bool m_startPending = false;
     bool m_retrieving = false;
     bool m_recordArrived = false;
+    QByteArray m_lastRecord; // bytes of the last log record taken, to spot a repeat of it
     QDateTime m_clock;
     QDateTime m_logStart;
     int m_current = -1;

@@ -348,6 +348,7 @@ void CInstrumentDoc::OnRecord(int type, quint32 address, const QByteArray &data)
         CReplyNotice notice;
         notice.data = data;
         notice.count = count;
+        notice.repeat = m_link->AnsweredType() == RecordType::LogRepeat;
         UpdateAllViews(UpdateCode::LogData, notice);
         break;
     }

@@ -51,6 +51,9 @@ struct CReplyNotice
     int count = 0;
     int status = 0;
     QByteArray data;
+    // A log record sent in answer to "?" rather than "!": it may be the
+    // record the program already has.
+    bool repeat = false;
 
     static CReplyNotice At(qint64 address, int count) { return {address, count, 0, {}}; }
     static CReplyNotice Status(int status, int count = 0) { return {0, count, status, {}}; }

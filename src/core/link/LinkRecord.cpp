@@ -93,12 +93,18 @@ LinkReply DecodeRecord(const char *text, int available)
     const int n = RecordCount(text);
     if (available < RecordLength(n))
         return reply;
+    const int length = RecordLength(n);
     reply.code = 0;
     reply.address = int(ScanHex(text + 3, 4));
     reply.type = int(ScanHex(text + 7, 2));
     reply.data.resize(n);
     for (int i = 0; i < n; ++i)
         reply.data[i] = char(ScanHex(text + 9 + 2 * i, 2));
+    reply.text = QByteArray(text, length);
+    bool digits = true;
+    for (int i = 1; i < length && digits; ++i)
+        digits = IsHexDigit(text[i]);
+    reply.intact = digits && ScanHex(text + length - 2, 2) == Checksum(reply.type, unsigned(reply.address), reply.data);
     return reply;
 }
 
@@ -113,6 +119,7 @@ QList<LinkReply> ParseDatagram(const QByteArray &datagram)
         if (IsReplyCharacter(c, true)) {
             LinkReply r;
             r.code = quint8(c);
+            r.text = QByteArray(1, c);
             replies.append(r);
             ++i;
         } else if (c == ':') {
@@ -144,9 +151,12 @@ bool CSerialReplyAssembler::Feed(const QByteArray &chunk, LinkReply &reply)
             }
             if (LinkRecord::IsHexDigit(c))
                 continue;
-            // A reply character, or line noise reported as its own code.
+            // A reply character, or line noise reported as its own code (the
+            // link counts a character that is no reply, NUL among them, as
+            // no reply at all).
             reply = LinkReply();
             reply.code = quint8(c);
+            reply.text = QByteArray(1, c);
             return true;
         }
         return false;

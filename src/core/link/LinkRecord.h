@@ -8,16 +8,22 @@
 
 // One reply cut out of the received characters.
 // code: 0 for a record, else the character code (0..255) of a one-character reply.
+// intact is false for a record whose checksum is wrong or that holds characters
+// other than hex digits: its fields cannot be trusted, only traced.
 struct LinkReply
 {
     int code = 0;
     int type = -1;
     int address = 0;
     QByteArray data;
+    bool intact = true;
+    QByteArray text; // the characters it was cut from, for the protocol trace
+
+    bool IsRecord() const { return code == 0 && type >= 0; }
 
     bool operator==(const LinkReply &o) const
     {
-        return code == o.code && type == o.type && address == o.address && data == o.data;
+        return code == o.code && type == o.type && address == o.address && data == o.data && intact == o.intact;
     }
 };
 
@@ -38,7 +44,8 @@ constexpr int RecordLength(int n) { return 11 + 2 * n; }
 unsigned ScanHex(const char *text, int width);
 
 // Decodes a complete record starting at text[0] == ':'; the caller guarantees
-// at least RecordLength(n) characters are available.
+// at least RecordLength(n) characters are available. The record is intact when
+// every character after the colon is a hex digit and its checksum is right.
 LinkReply DecodeRecord(const char *text, int available);
 
 // Count field of a record whose first three characters are present.

@@ -212,7 +212,7 @@ void CLinkTransport::OnComm()
     emit Traffic(false, chunk);
     LinkReply reply;
     if (m_assembler.Feed(chunk, reply))
-        Deliver(reply);
+        OnReceived(reply);
 }
 
 void CLinkTransport::OnDatagramReady()
@@ -225,23 +225,26 @@ void CLinkTransport::OnDatagramReady()
             continue; // not from our gateway
         m_charsReceived += quint64(bytes.size());
         emit Traffic(false, bytes);
-        const QList<LinkReply> replies = LinkRecord::ParseDatagram(bytes);
-        for (const LinkReply &reply : replies) {
-            if (!m_socket)
-                break; // a reply handler closed the path
-            Deliver(reply);
-        }
+        OnDatagram(LinkRecord::ParseDatagram(bytes));
     }
 }
 
-void CLinkTransport::Deliver(const LinkReply &reply)
+void CLinkTransport::OnDatagram(const QList<LinkReply> &replies)
 {
-    const int code = reply.code;
-    if (code == 0 && reply.type >= 0)
+    for (const LinkReply &reply : replies) {
+        if (!m_socket)
+            break; // a reply handler closed the path
+        OnReceived(reply);
+    }
+}
+
+void CLinkTransport::OnReceived(const LinkReply &reply)
+{
+    if (reply.IsRecord())
         OnReply(0, reply.type, quint32(reply.address), int(reply.data.size()),
                 reinterpret_cast<const quint8 *>(reply.data.constData()));
     else
-        OnReply(code, -1, 0, 0, nullptr);
+        OnReply(reply.code, -1, 0, 0, nullptr);
 }
 
 void CLinkTransport::OnReplyTimer()

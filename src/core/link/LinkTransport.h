@@ -81,6 +81,11 @@ protected:
     // code: 0 record, character code for a one-character reply, -1 timeout.
     // Overrides call RecordReply first.
     virtual void OnReply(int code, int type, quint32 address, int count, const quint8 *data);
+    // Every reply cut out of the serial input; the base hands it to OnReply.
+    virtual void OnReceived(const LinkReply &reply);
+    // The replies of one datagram, in order; the base hands each to OnReceived
+    // while the network path stays open.
+    virtual void OnDatagram(const QList<LinkReply> &replies);
     void RecordReply(int code);
     // Reads and drops whatever the serial line holds.
     void DiscardSerialInput();
@@ -95,7 +100,6 @@ private:
     void OnGatewayConnected();
     void OnGatewayData();
     void FinishGatewayQuery(const QByteArray &reply, bool ok);
-    void Deliver(const LinkReply &reply);
     int OpenSerial();
     void OpenNetwork();
 
