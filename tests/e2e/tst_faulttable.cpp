@@ -126,7 +126,7 @@ Blocks Firmware()
     for (quint32 w = 0; w < 64; ++w)
         boot.append(model.Word(w));
     QList<quint16> low, code;
-    for (int i = 0; i < 900; ++i)
+    for (int i = 0; i < 2400; ++i)
         low.append(quint16(0x3000 + 13 * i));
     for (int i = 0; i < 400; ++i)
         code.append(quint16(0x9100 ^ (i * 0x0101)));
@@ -348,6 +348,10 @@ private:
                 c.setupError = QStringLiteral("the simulator did not get ready:\n") + QString::fromLocal8Bit(c.simTrace);
             c.requests = quint64(c.simTrace.count("\n-> ") + (c.simTrace.startsWith("-> ") ? 1 : 0));
             c.product = Product(c, ReadFile(memory), cellDir);
+            // Both sides of the wire, for a look at a cell kept with ALTAVO_FAULT_KEEP.
+            WriteFile(cellDir + QStringLiteral("/sim-trace.txt"), c.simTrace);
+            WriteFile(cellDir + QStringLiteral("/cli-stderr.txt"), c.run.err.toLocal8Bit());
+            WriteFile(cellDir + QStringLiteral("/cell.txt"), c.Name().toLocal8Bit());
             c.elapsedMs = timer->elapsed();
             cleanupAll();
             Finish(c);
@@ -431,9 +435,16 @@ void TestFaultTable::initTestCase()
     if (qEnvironmentVariableIsEmpty("ALTAVO_SIM") || qEnvironmentVariableIsEmpty("ALTAVO_CLI"))
         QSKIP("ALTAVO_SIM and ALTAVO_CLI name the programs; run through ctest");
     QVERIFY(m_dir.isValid());
+    if (qEnvironmentVariableIsSet("ALTAVO_FAULT_KEEP")) {
+        // The cells' folders (traces, memories, files) stay for a look.
+        m_dir.setAutoRemove(false);
+        qInfo("cells kept in %s", qPrintable(m_dir.path()));
+    }
     m_table = std::make_unique<CTable>(m_dir.path());
     QVERIFY(WriteFile(m_table->Firmware(), HexImage(Firmware())));
-    const QString only = qEnvironmentVariable("ALTAVO_FAULT_CELLS"); // a pattern, to rerun some cells by hand
+    // A pattern over the cell names, to rerun some cells by hand (the clean
+    // ones always run: the others are compared with them).
+    const QString only = qEnvironmentVariable("ALTAVO_FAULT_CELLS");
     for (const QString &transport : {QStringLiteral("pty"), QStringLiteral("gateway")}) {
         for (const QString &operation : Operations) {
             for (const Fault &fault : Faults()) {
