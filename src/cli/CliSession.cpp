@@ -18,20 +18,6 @@
 #include <unistd.h>
 #endif
 
-namespace {
-void PrintTraffic(bool outgoing, const QByteArray &bytes)
-{
-    QByteArray shown;
-    for (char c : bytes) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u < 0x7F)
-            shown.append(c);
-        else
-            shown.append(QStringLiteral("<%1>").arg(u, 2, 16, QLatin1Char('0')).toLatin1());
-    }
-    std::fprintf(stderr, "%s %s\n", outgoing ? ">" : "<", shown.constData());
-}
-} // namespace
 
 CCliSession::CCliSession()
     : m_clock(CClock::System()), m_doc(std::make_unique<CInstrumentDoc>(m_clock)), m_terminal(isatty(STDERR_FILENO))
@@ -57,11 +43,22 @@ bool CCliSession::Open(const CliOptions &options)
 {
     m_options = options;
     CInstrumentLink &link = Link();
-    if (options.verbose) {
-        connect(&link, &CLinkTransport::Traffic, this, [this](bool out, const QByteArray &b) {
+    if (options.verbose || !options.traceFile.isEmpty()) {
+        // -v shows the same lines the protocol trace keeps, without times.
+        m_trace = new CLinkTrace(link, this);
+        if (options.verbose) {
+            m_trace->SetEcho([this](const QString &line) {
+                EndProgressLine();
+                std::fprintf(stderr, "%s\n", qPrintable(line));
+            });
+        }
+        connect(m_trace, &CLinkTrace::Warning, this, [this](const QString &message) {
             EndProgressLine();
-            PrintTraffic(out, b);
+            std::fprintf(stderr, "altavo-cli: warning: %s\n", qPrintable(message));
         });
+        QString error;
+        if (!options.traceFile.isEmpty() && !m_trace->Open(options.traceFile, &error))
+            std::fprintf(stderr, "altavo-cli: warning: %s; going on without it.\n", qPrintable(error));
     }
     connect(&link, &CLinkTransport::DeviceLost, this, [this](const QString &message) {
         m_portLost = true;

@@ -2,6 +2,8 @@
 // instrument document on the chosen port, bounded waiting, and progress lines.
 #pragma once
 
+#include "link/LinkTrace.h"
+
 #include "document/InstrumentDoc.h"
 
 #include <QString>
@@ -30,6 +32,7 @@ struct CliOptions
     int commPort = 0;      // --port N: COMn from the preferences; 0: the stored "CommPort"
     int timeoutSeconds = 5;
     bool verbose = false;
+    QString traceFile;     // --trace FILE: the protocol trace
 };
 
 class CCliSession : public QObject
@@ -72,6 +75,7 @@ private:
     bool m_gaveUp = false;
     bool m_portLost = false;
     bool m_terminal = false;
+    CLinkTrace *m_trace = nullptr;
     bool m_lineOpen = false;
     QString m_lastLine;
 };

@@ -431,7 +431,8 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("port"), QStringLiteral("COM port number 1-4 as set up in the preferences."), QStringLiteral("n")});
     parser.addOption({QStringLiteral("gateway"), QStringLiteral("Network gateway of the instrument."), QStringLiteral("host[:port]")});
     parser.addOption({QStringLiteral("timeout"), QStringLiteral("Seconds to wait for an answer (default 5)."), QStringLiteral("seconds"), QStringLiteral("5")});
-    parser.addOption({{QStringLiteral("v"), QStringLiteral("verbose")}, QStringLiteral("Show every message on the line.")});
+    parser.addOption({{QStringLiteral("v"), QStringLiteral("verbose")}, QStringLiteral("Show every message on the line, and every reply refused.")});
+    parser.addOption({QStringLiteral("trace"), QStringLiteral("Write the protocol trace (every message with its time in microseconds) to a file."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("options"), QStringLiteral("Options file (.kvo) for upload and download."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("yes"), QStringLiteral("Do not ask before clearing the log.")});
     parser.addOption({QStringLiteral("csv"), QStringLiteral("Data-log file (.csv) that log writes."), QStringLiteral("file")});
@@ -527,6 +528,7 @@ int main(int argc, char **argv)
     CliOptions options;
     options.serialDevice = parser.value(QStringLiteral("serial"));
     options.verbose = parser.isSet(QStringLiteral("verbose"));
+    options.traceFile = parser.value(QStringLiteral("trace"));
     bool ok = true;
     options.timeoutSeconds = parser.value(QStringLiteral("timeout")).toInt(&ok);
     if (!ok || options.timeoutSeconds <= 0) {

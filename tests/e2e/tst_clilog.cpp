@@ -27,7 +27,8 @@ QByteArray ReadFile(const QString &path)
 }
 
 // The characters the instrument sent, from the --verbose trace ("< " lines,
-// other bytes written as <xx>).
+// the text before the two spaces that lead to its meaning, other bytes
+// written as <xx>).
 QByteArray Received(const QByteArray &trace)
 {
     QByteArray bytes;
@@ -35,7 +36,9 @@ QByteArray Received(const QByteArray &trace)
     for (const QByteArray &line : trace.split('\n')) {
         if (!line.startsWith("< "))
             continue;
-        QString text = QString::fromLatin1(line.mid(2));
+        const QByteArray shown = line.mid(2);
+        const qsizetype gap = shown.indexOf("  ");
+        QString text = QString::fromLatin1(gap < 0 ? shown : shown.left(gap));
         qsizetype at = 0;
         QRegularExpressionMatch m;
         while ((m = escape.match(text, at)).hasMatch()) {

@@ -1,6 +1,8 @@
 // Feeds arbitrary bytes to the serial reply cutter in arbitrary chunk sizes:
 // whatever arrives, it must stay inside its buffers and keep its buffer bounded.
 #include "link/LinkRecord.h"
+#include "link/RecordTypes.h"
+#include "link/ReplyCheck.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +19,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         LinkReply reply;
         if (assembler.Feed(QByteArray(reinterpret_cast<const char *>(data + at), qsizetype(n)), reply)) {
             if (reply.code == 0 && reply.data.size() > 255)
+                std::abort();
+            // A record taken as intact is exactly what its fields say.
+            if (reply.IsRecord() && reply.intact
+                && LinkRecord::Format(reply.type, unsigned(reply.address), reply.data) != reply.text.toUpper())
+                std::abort();
+            // Whatever came, an answer to a clock read is a clock record or
+            // a refusal.
+            const LinkRequest clock{RecordType::ReadTimeKeeper, 0, QByteArray(1, 7), 1, 0};
+            const bool refusal = !reply.IsRecord() && (reply.code == '$' || reply.code == '%');
+            if (ReplyCheck::Check(clock, reply, false) == ReplyCheck::Verdict::Answer && !refusal
+                && (!reply.IsRecord() || reply.type != RecordType::ReadTimeKeeper || reply.address != 0
+                    || reply.data.size() != 7))
                 std::abort();
         }
         // A record in progress never needs more than the longest record

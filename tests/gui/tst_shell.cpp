@@ -23,7 +23,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -121,6 +123,7 @@ private slots:
     void windowListSkipsUnknownAndOneOffWindows();
     void windowListRoundTrip();
     void statusPanesAfterUpload();
+    void serialLogFileTracesTheLine();
     void portThatCannotOpenOffersAnother_data();
     void portThatCannotOpenOffersAnother();
     void storedPortNeverOfferedMeansCom1();
@@ -356,6 +359,35 @@ void TestShell::statusPanesAfterUpload()
     QCOMPARE(panes.Text(PaneId::LinkState), QString("Comm OK"));
     QCOMPARE(panes.Text(PaneId::WindowMode), QString("Multi Window"));
     Shot(frame, QStringLiteral("shell-after-upload.png"));
+}
+
+void TestShell::serialLogFileTracesTheLine()
+{
+    // The preference names the trace file; the dialog of the Options menu
+    // turns it off again with an empty name.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("line.trace"));
+    CPreferences::SetString(QString::fromLatin1(Pref::Preferences), QString::fromLatin1(Pref::SerialLogFile), path);
+    CMainFrame *frame = Start();
+    QVERIFY(frame);
+    QVERIFY(frame->Action(CommandId::SerialLogFile)->isChecked());
+    QTRY_VERIFY_WITH_TIMEOUT(frame->Document().Identity().SerialNumber() == frame->Simulator()->Instrument().SerialNumber(),
+                             20000);
+    QFile trace(path);
+    QVERIFY(trace.open(QIODevice::ReadOnly));
+    const QByteArray text = trace.readAll();
+    QVERIFY(text.contains("> :0000000EF2  QueryProgramMode"));
+    QVERIFY2(text.contains("ReadWords word 0x0c003"), text.left(600).constData());
+
+    QTimer::singleShot(0, [] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->findChild<QLineEdit *>(QStringLiteral("serialLogPath"))->clear();
+        dialog->accept();
+    });
+    frame->OnCommand(CommandId::SerialLogFile);
+    QVERIFY(!frame->Action(CommandId::SerialLogFile)->isChecked());
+    QVERIFY(CPreferences::GetString(QString::fromLatin1(Pref::Preferences), QString::fromLatin1(Pref::SerialLogFile)).isEmpty());
 }
 
 void TestShell::portThatCannotOpenOffersAnother_data()

@@ -99,6 +99,7 @@ private slots:
     void noiseBeforeTheAnswerCostsNothing();
     void lostLogNextAsksForTheSameRecordAgain();
     void recordWithNothingInFlightIsNotReported();
+    void resentBatchSelectsItsBankFirst();
     void gatewayQueryAndDatagrams();
     void gatewayWithoutBracketGivesPortZero();
     void requestBeforeGatewayAnswerGoesOutOnAnswer();
@@ -466,18 +467,18 @@ void TestLink::lostWordRequestGoesOutToTheSameWord()
     QCOMPARE(rig.Wire(), QByteArray(":020000040001F9"));
     rig.Answer("#");
     const QByteArray sent = rig.Wire();
-    QVERIFY(sent.startsWith(text));
+    QCOMPARE(sent, text);
+    // After a loss the bank is selected again (the instrument may have taken
+    // a selection whose answer was lost), then the same request follows.
     for (int loss = 0; loss < 2; ++loss) {
         QByteArray again;
         QTRY_VERIFY(!(again += rig.Wire()).isEmpty());
+        QCOMPARE(again.left(15), QByteArray(":020000040001F9"));
+        rig.Answer("#");
+        again = rig.Wire();
         QCOMPARE(again.left(sent.size()), sent);
     }
-    rig.clock.Advance(0.2);
-    QByteArray reselect;
-    QTRY_VERIFY((reselect += rig.Wire()).contains(":020000040001F9"));
     rig.link.SetReplyPeriods(60000, 60000);
-    rig.Answer("#");
-    QCOMPARE(rig.Wire(), sent);
     rig.Answer(type == RecordType::ReadWords ? LinkRecord::Format(18, 0x8006, QByteArray(16, 0)) : QByteArray("#"));
     QCOMPARE(rig.sink.replies.last().address, 0xC003u);
     QVERIFY(rig.link.IsIdle());
@@ -691,6 +692,36 @@ void TestLink::gatewayQueryAndDatagrams()
     QCOMPARE(sink.replies[1].type, 48);
     QCOMPARE(sink.replies[2].address, 13u);
     QVERIFY(link.IsIdle());
+}
+
+void TestLink::resentBatchSelectsItsBankFirst()
+{
+    // Two bank-0 writes and the selection of bank 1 share a datagram; the
+    // instrument takes the selection but the writes' answers are lost. The
+    // writes must not go out again under bank 1.
+    Gateway gw;
+    CManualClock clock;
+    CInstrumentLink link(clock);
+    Sink sink;
+    link.SetOwner(&sink);
+    QSignalSpy answered(&link, &CLinkTransport::GatewayAnswered);
+    link.OpenGateway(QStringLiteral("127.0.0.1"), gw.tcp.serverPort());
+    QVERIFY(answered.wait(5000));
+    link.QueueRequest(RecordType::ReadWords, 0x4000, QByteArray("\x02", 1));
+    QTRY_COMPARE(gw.received.size(), 1); // the selection of bank 0
+    gw.udp.writeDatagram("#", gw.lastSender, gw.lastPort);
+    QTRY_COMPARE(gw.received.size(), 2);
+    const QByteArray words("\x12\x34", 2);
+    link.QueueRequest(RecordType::WriteWords, 0x4940, words);
+    link.QueueRequest(RecordType::WriteWords, 0x4950, words);
+    link.QueueRequest(RecordType::WriteWords, 0xC940, words);
+    gw.udp.writeDatagram(LinkRecord::Format(18, 0x8000, QByteArray(2, 0)), gw.lastSender, gw.lastPort);
+    QTRY_COMPARE(gw.received.size(), 3);
+    const QByteArray batch = LinkRecord::Format(0, 0x9280, words) + LinkRecord::Format(0, 0x92A0, words) + ":020000040001F9";
+    QCOMPARE(gw.received[2], batch);
+    gw.udp.writeDatagram("#", gw.lastSender, gw.lastPort); // only the selection's answer came back
+    QTRY_COMPARE(gw.received.size(), 4);
+    QCOMPARE(gw.received[3], QByteArray(":020000040000FA"));
 }
 
 void TestLink::gatewayWithoutBracketGivesPortZero()

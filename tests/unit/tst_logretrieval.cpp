@@ -7,8 +7,13 @@
 #include "platform/Clock.h"
 #include "platform/UserPrompt.h"
 
+#include "SimInstrument.h"
+#include "SimReceiver.h"
+#include "platform/PipeChannel.h"
+
 #include <QSignalSpy>
 #include <QtTest>
+#include <set>
 
 namespace {
 // Answers the questions in turn and remembers them.
@@ -69,6 +74,8 @@ private slots:
     void asksAfterUpload();
     void navigatesSessions();
     void unpluggedMidLogKeepsWhatArrived();
+    void lostRequestsAndRepliesNeitherSkipNorRepeat_data();
+    void lostRequestsAndRepliesNeitherSkipNorRepeat();
 
 private:
     // Requests queued since the last call, as record types.
@@ -371,6 +378,61 @@ void TestLogRetrieval::unpluggedMidLogKeepsWhatArrived()
     QCOMPARE(log.Sessions().size(), 2);
     QCOMPARE(log.Sessions().at(1).dataCount, 30);
     QCOMPARE(m_prompt.asked.constFirst(), CLogRetrieval::SaveQuestion);
+}
+
+void TestLogRetrieval::lostRequestsAndRepliesNeitherSkipNorRepeat_data()
+{
+    // Exchanges of the conversation, counted from 0, that lose their request
+    // on the way (the instrument never acts) or their reply on the way back
+    // (the instrument moved on to its next record).
+    QTest::addColumn<QList<int>>("lostRequests");
+    QTest::addColumn<QList<int>>("lostReplies");
+    QTest::newRow("clean") << QList<int>() << QList<int>();
+    QTest::newRow("requests") << QList<int>{12, 13, 30} << QList<int>();
+    QTest::newRow("replies") << QList<int>() << QList<int>{12, 20, 21, 40};
+    QTest::newRow("both") << QList<int>{15, 33} << QList<int>{14, 16, 34};
+}
+
+void TestLogRetrieval::lostRequestsAndRepliesNeitherSkipNorRepeat()
+{
+    QFETCH(QList<int>, lostRequests);
+    QFETCH(QList<int>, lostReplies);
+    // The real clock: the reply timer and the log's status ticks run.
+    auto retrieve = [](const QList<int> &requests, const QList<int> &replies) {
+        const QDateTime now(QDate(2026, 3, 2), QTime(12, 0));
+        CSimInstrument instrument([now] { return now; }, 7);
+        CInstrumentDoc doc(CClock::System());
+        doc.Link().SetReplyPeriods(30, 30);
+        QObject owner;
+        CPipeEnd *program = nullptr, *peer = nullptr;
+        CPipeEnd::CreatePair(&owner, program, peer);
+        CSimReceiver receiver;
+        int exchange = 0;
+        QObject::connect(peer, &QIODevice::readyRead, peer, [&] {
+            for (const QByteArray &request : receiver.Feed(peer->readAll())) {
+                const int n = exchange++;
+                if (requests.contains(n))
+                    continue;
+                const QByteArray reply = instrument.Handle(request);
+                if (!replies.contains(n))
+                    peer->write(reply);
+            }
+        });
+        doc.Link().OpenChannel(program);
+        CLogRetrieval log(doc);
+        log.Start();
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &doc, &CInstrumentDoc::PollInstrument);
+        poll.start(100);
+        WaitUntil([&] { return !log.Busy(); }, 30000);
+        return log.Entries();
+    };
+    const QList<LogRecord> clean = retrieve({}, {});
+    QVERIFY(clean.size() > 20);
+    const QList<LogRecord> faulty = retrieve(lostRequests, lostReplies);
+    QCOMPARE(faulty.size(), clean.size());
+    for (qsizetype i = 1; i + 1 < clean.size(); ++i) // the markers carry the clock
+        QVERIFY2(faulty[i] == clean[i], qPrintable(QStringLiteral("entry %1").arg(i)));
 }
 
 QTEST_GUILESS_MAIN(TestLogRetrieval)

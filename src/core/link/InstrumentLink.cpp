@@ -192,6 +192,10 @@ void CInstrumentLink::Reject(const LinkRequest &head, const QString &reason, con
 
 void CInstrumentLink::RequeueInFlight(const std::vector<quint64> &concerned)
 {
+    // After a loss the instrument may have taken a bank selection whose
+    // answer never came (on the gateway one may share the datagram with the
+    // writes before it): word requests go out again only after a fresh one.
+    m_bankConfirmed = m_clock.Now() - 1000000.0;
     auto wasConcerned = [&](const LinkRequest &r) {
         return std::find(concerned.begin(), concerned.end(), r.serial) != concerned.end();
     };

@@ -39,6 +39,7 @@ enum : int {
     RestartBoardTest = 32863,
     ConfigurationWizard = 32865,
     ToolbarEngineering = 32866, // our own: the way to show the engineering bar
+    SerialLogFile = 32867,      // our own: the protocol trace
     About = 57664,
 };
 } // namespace CommandId

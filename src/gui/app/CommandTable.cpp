@@ -38,6 +38,7 @@ const CommandEntry Commands[] = {
     {CommandId::Network, "&Network", nullptr, "Talk to the instrument through the network gateway", true},
     {CommandId::MultiWindow, "&Multi Window", nullptr, "Allow several windows open at a time", true},
     {CommandId::SingleWindow, "&Single Window", nullptr, "Show one window at a time", true},
+    {CommandId::SerialLogFile, "Serial &Log File...", nullptr, "Write every message to and from the instrument to a file", true},
     {CommandId::OptionsResetViews, "&Reset Views", nullptr, "Close all windows and open the standard layout", false},
     {CommandId::WindowClose, "Cl&ose", nullptr, "Close the active window", false},
     {CommandId::WindowCloseAll, "Close Al&l", nullptr, "Close all windows", false},

@@ -20,6 +20,7 @@
 #include "WindowLayout.h"
 #include "platform/Clock.h"
 #include "platform/Preferences.h"
+#include "SerialLogCommands.h"
 #include "views/InstrumentView.h"
 
 #include <QAction>
@@ -125,6 +126,10 @@ CMainFrame::CMainFrame(const Options &options, QWidget *parent)
     });
 
     m_downloadCheck = std::make_unique<CDownloadCheck>(m_doc, this);
+    m_serialLog = new CSerialLogCommands(m_doc.Link(), this);
+    connect(m_serialLog, &CSerialLogCommands::Changed, this,
+            [this](bool tracing) { m_commands->Action(CommandId::SerialLogFile)->setChecked(tracing); });
+    m_commands->Action(CommandId::SerialLogFile)->setChecked(m_serialLog->IsTracing());
 
     // The ID entries are read only once the windows are set up.
     m_doc.SetIdEntriesWanted(false);
@@ -260,6 +265,10 @@ void CMainFrame::OnCommand(int id)
         break;
     case CommandId::Network:
         SwitchPort(-1);
+        break;
+    case CommandId::SerialLogFile:
+        m_serialLog->Choose();
+        m_commands->Action(CommandId::SerialLogFile)->setChecked(m_serialLog->IsTracing());
         break;
     case CommandId::MultiWindow:
         SetMultiWindow();

@@ -17,6 +17,7 @@ class CInstrumentFrame;
 class CMainMenus;
 class COptionsFileCommands;
 class CPortSwitcher;
+class CSerialLogCommands;
 class CSimulator;
 class CStatusPanes;
 class CWindowLayout;
@@ -138,4 +139,5 @@ private:
     std::unique_ptr<COptionsFileCommands> m_optionsFiles;
 
     std::unique_ptr<CDownloadCheck> m_downloadCheck;
+    CSerialLogCommands *m_serialLog = nullptr;
 };

@@ -103,6 +103,8 @@ void CMainMenus::CreateMenus()
     options->addAction(act(CommandId::MultiWindow));
     options->addAction(act(CommandId::SingleWindow));
     options->addSeparator();
+    options->addAction(act(CommandId::SerialLogFile));
+    options->addSeparator();
     options->addAction(act(CommandId::OptionsResetViews));
 
     m_windowMenu = bar->addMenu(QStringLiteral("&Window"));
