@@ -1,4 +1,5 @@
 // altavo-sim: the simulated instrument on a pseudo-terminal or a loopback gateway.
+#include "SimPty.h"
 #include "Simulator.h"
 
 #include <QCommandLineParser>
@@ -6,6 +7,7 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
@@ -103,6 +105,9 @@ int main(int argc, char **argv)
          QStringLiteral("When stopped by SIGINT or SIGTERM, write the instrument's memories to FILE as text."),
          QStringLiteral("FILE")},
         {QStringLiteral("trace"), QStringLiteral("Print every request and reply on standard error.")},
+        {QStringLiteral("turnaround"),
+         QStringLiteral("On exit, print on standard error the program's turnaround as the line saw it: from the last "
+                        "character of a reply to the first of the next request.")},
         {QStringLiteral("board-test"),
          QStringLiteral("Play a bare main board in its test box: the flash sectors start erased.")},
         {QStringLiteral("board-fault"),
@@ -139,6 +144,10 @@ int main(int argc, char **argv)
     if (!ParseChance(parser, QStringLiteral("garble"), options.garbleProbability))
         return Fail(QStringLiteral("--garble takes a probability 0..1"));
     options.baud = int(baud);
+    // In a process of its own the line may sleep out the gaps between
+    // characters.
+    options.precisePacing = true;
+    CSimPty::SharpenSleeps();
     options.latencyMs = int(latency);
     options.seed = quint32(seed);
     options.logRecords = int(logRecords);
@@ -202,6 +211,15 @@ int main(int argc, char **argv)
     });
     stopCheck.start(100);
     const int status = app.exec();
+    if (parser.isSet(QStringLiteral("turnaround"))) {
+        QList<qint64> ns = simulator.Turnarounds();
+        std::sort(ns.begin(), ns.end());
+        if (!ns.isEmpty())
+            std::fprintf(stderr, "turnaround: %lld exchanges, median %.0f us, 99th %.0f us, %lld over 1 ms\n",
+                         static_cast<long long>(ns.size()), ns[ns.size() / 2] * 1e-3,
+                         ns[std::min(ns.size() - 1, ns.size() * 99 / 100)] * 1e-3,
+                         static_cast<long long>(std::count_if(ns.begin(), ns.end(), [](qint64 v) { return v > 1000000; })));
+    }
     simulator.ClosePty();
     simulator.StopGateway();
     if (parser.isSet(QStringLiteral("save-memory"))) {

@@ -3,7 +3,11 @@
 
 #include "Simulator.h"
 
+#include <QScopeGuard>
+#include <algorithm>
 #include <limits>
+#include <thread>
+#include <chrono>
 
 CSimLine::CSimLine(CSimulator &simulator, Writer write, QObject *parent)
     : QObject(parent), m_sim(simulator), m_write(std::move(write))
@@ -26,6 +30,9 @@ void CSimLine::Receive(const QByteArray &bytes)
     if (bytes.isEmpty())
         return;
     m_sim.CountReceived(bytes.size());
+    if (m_replyEnd >= 0 && m_out.empty())
+        m_sim.NoteTurnaround(Now() - m_replyEnd);
+    m_replyEnd = -1;
     if (CharacterNs() == 0 && m_in.empty()) {
         Process(bytes, Now());
         return;
@@ -71,16 +78,53 @@ void CSimLine::Queue(const QByteArray &reply, qint64 due)
     if (CharacterNs() == 0 && m_out.empty() && due <= Now()) {
         m_sim.CountSent(reply.size());
         m_write(reply);
+        m_replyEnd = Now();
         return;
     }
     if (m_outBytes + reply.size() > MaxQueuedOutput)
         return;
     m_out.push_back(Chunk{reply, due});
     m_outBytes += reply.size();
-    Schedule();
+    // A running pump picks it up; otherwise the next turn of the event loop
+    // does, never inside the caller.
+    if (!m_pumping)
+        m_timer.start(0);
 }
 
 void CSimLine::Pump()
+{
+    // A timer wakes at whole milliseconds, and late: it is set to fire up
+    // to a millisecond early, and the rest of a precise wait is slept.
+    constexpr qint64 SleepBelowNs = 2000000;
+    const bool precise = m_sim.Options().precisePacing;
+    // Characters and replies that turn up while this runs (a reply the
+    // instrument makes, a write answered at once on an in-process line) are
+    // picked up by this loop rather than a nested one.
+    if (m_pumping)
+        return;
+    m_pumping = true;
+    const auto done = qScopeGuard([this] { m_pumping = false; });
+    for (;;) {
+        Move();
+        const qint64 next = NextDue();
+        if (next == std::numeric_limits<qint64>::max()) {
+            m_timer.stop();
+            return;
+        }
+        const qint64 wait = next - Now();
+        if (wait <= 0)
+            continue;
+        if (precise && wait < SleepBelowNs) {
+            std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
+            continue;
+        }
+        const qint64 waitMs = precise ? (wait - 1000000) / 1000000 : (wait + 999999) / 1000000;
+        m_timer.start(int(std::clamp<qint64>(waitMs, 0, 60000)));
+        return;
+    }
+}
+
+void CSimLine::Move()
 {
     const qint64 ns = CharacterNs();
     // Inbound: hand over the characters whose stop bit has passed.
@@ -132,29 +176,29 @@ void CSimLine::Pump()
         }
         m_sim.CountSent(part.size());
         m_write(part);
+        if (m_out.empty())
+            m_replyEnd = Now();
     }
-    Schedule();
 }
 
-void CSimLine::Schedule()
+qint64 CSimLine::NextDue() const
 {
     const qint64 ns = CharacterNs();
-    const qint64 now = Now();
     qint64 next = std::numeric_limits<qint64>::max();
-    auto nextCharacter = [&](const Chunk &c, qint64 lineFree) {
+    // Replies go out a character at a time, as the program sees them on a
+    // line. What comes in matters to the instrument only once a request is
+    // whole, so a chunk is taken when its last character has arrived: one
+    // wake-up a request instead of one a character, each of which a busy
+    // machine may serve late.
+    auto nextCharacter = [&](const Chunk &c, qint64 lineFree, bool whole) {
         if (ns == 0)
             return c.due;
         const qint64 start = c.start >= 0 ? c.start : qMax(c.due, lineFree);
-        return start + (c.done + 1) * ns;
+        return start + (whole ? c.bytes.size() : c.done + 1) * ns;
     };
     if (!m_in.empty())
-        next = qMin(next, nextCharacter(m_in.front(), m_inFree));
+        next = qMin(next, nextCharacter(m_in.front(), m_inFree, true));
     if (!m_out.empty())
-        next = qMin(next, nextCharacter(m_out.front(), m_outFree));
-    if (next == std::numeric_limits<qint64>::max()) {
-        m_timer.stop();
-        return;
-    }
-    const qint64 waitMs = next <= now ? 0 : (next - now + 999999) / 1000000;
-    m_timer.start(int(qMin<qint64>(waitMs, 60000)));
+        next = qMin(next, nextCharacter(m_out.front(), m_outFree, false));
+    return next;
 }

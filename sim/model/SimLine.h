@@ -1,7 +1,9 @@
 // One serial line between the program and the simulated instrument (the
 // in-process pipe or the pseudo-terminal): paces characters both ways at the
 // line rate, cuts requests out of what arrives, and sends each reply after
-// the instrument's latency. Driven by a timer, never by sleeping.
+// the instrument's latency. Driven by a timer; with precise pacing the last
+// stretch before a character is slept out, so that each one leaves at its
+// own time rather than on a millisecond tick.
 #pragma once
 
 #include "SimReceiver.h"
@@ -49,7 +51,9 @@ private:
     void Process(const QByteArray &chars, qint64 at);
     void Queue(const QByteArray &reply, qint64 due);
     void Pump();
-    void Schedule();
+    void Move();
+    // When the next character is due on either line (ns); max when none is.
+    qint64 NextDue() const;
 
     CSimulator &m_sim;
     Writer m_write;
@@ -62,4 +66,6 @@ private:
     qsizetype m_outBytes = 0;
     qint64 m_inFree = 0;  // ns: when the inbound line is free again
     qint64 m_outFree = 0; // ns: when the outbound line is free again
+    bool m_pumping = false;
+    qint64 m_replyEnd = -1; // ns: when the last reply character went out, until the next request
 };

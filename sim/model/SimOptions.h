@@ -11,6 +11,11 @@ struct SimOptions
     // 0: characters pass at once; N: paced at N / 10 characters a second in
     // each direction, as an 8N1 line at N baud carries them.
     int baud = 0;
+    // With pacing: every character leaves at its own time, the gaps under a
+    // couple of milliseconds waited out with a short sleep instead of the
+    // next millisecond timer tick. The sleep holds up the thread's event
+    // loop, so only a simulator in a process of its own sets it.
+    bool precisePacing = false;
     // Chance that a request is lost on its way: the instrument never sees
     // it, does nothing and sends nothing back.
     double dropProbability = 0.0;

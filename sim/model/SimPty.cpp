@@ -12,6 +12,16 @@
 #include <termios.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+
+void CSimPty::SharpenSleeps()
+{
+#ifdef Q_OS_LINUX
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
+}
 
 CSimPty::CSimPty(QObject *parent) : QObject(parent)
 {

@@ -13,6 +13,10 @@ class CSimPty : public QObject
 {
     Q_OBJECT
 public:
+    // Lets this thread's short sleeps end at their time rather than up to
+    // 50 us late (the Linux timer slack), for pacing characters precisely.
+    static void SharpenSleeps();
+
     // Output that no program reads piles up in the terminal; past this much
     // the oldest is dropped rather than memory grown.
     static constexpr qsizetype MaxPendingOutput = 4096;

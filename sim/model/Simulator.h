@@ -62,6 +62,10 @@ public:
     void CountReceived(qint64 n) { m_counters.charactersReceived += quint64(n); }
     void CountSent(qint64 n) { m_counters.charactersSent += quint64(n); }
     void CountDatagram(bool sent) { ++(sent ? m_counters.datagramsSent : m_counters.datagramsReceived); }
+    // The program's turnaround as the line sees it: from the last character
+    // of a reply sent to the first of the next request read (ns).
+    void NoteTurnaround(qint64 ns) { m_turnarounds.append(ns); }
+    const QList<qint64> &Turnarounds() const { return m_turnarounds; }
 
 signals:
     // Every request the instrument handled, as it arrived (garbled when it
@@ -81,6 +85,7 @@ private:
     QRandomGenerator m_faults;
     SimCounters m_counters;
     bool m_ended = false;
+    QList<qint64> m_turnarounds;
     QList<QPointer<CSimLine>> m_lines;
     CSimPty *m_pty = nullptr;
     CSimLine *m_ptyLine = nullptr;

@@ -3,6 +3,7 @@
 
 #include "document/TransferProgress.h"
 #include "platform/Clock.h"
+#include "platform/MSComm.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -77,6 +78,9 @@ bool CCliSession::Open(const CliOptions &options)
         std::fprintf(stderr, "altavo-cli: cannot open %s: %s\n", qPrintable(PortName()), qPrintable(link.LastError()));
         return false;
     }
+    const QString note = link.Comm().LowLatencyNote();
+    if (options.verbose && !note.isEmpty())
+        std::fprintf(stderr, "altavo-cli: %s\n", qPrintable(note));
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "document/SettingsCodec.h"
 #include "platform/Preferences.h"
 #include "platform/ProfileFile.h"
+#include "platform/SerialPortList.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -395,6 +396,15 @@ int LogFromCsv(const CommandArgs &args)
     return CliExit::Ok;
 }
 
+// The system's serial ports; no instrument is needed.
+int Ports()
+{
+    for (const QString &line : CSerialPortList::Table(CSerialPortList::Available()))
+        std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+    return CliExit::Ok;
+}
+
 struct Command
 {
     const char *name;
@@ -411,6 +421,7 @@ const Command Commands[] = {
     {"program", "program FILE.hex into the flash, compare the boot area, stamp a serial number", Program},
     {"wizard", "set up a new instrument: --model N [--units N] [--gas N] FILE.hex", Wizard},
     {"log", "fetch the data log, print its sessions, save it as --csv FILE (--clear then clears it); --from-csv FILE prints a saved log's sessions", Log},
+    {"ports", "list this computer's serial ports (device, description, manufacturer, USB ID, serial number)", nullptr},
 };
 
 } // namespace
@@ -457,6 +468,13 @@ int main(int argc, char **argv)
     if (!command) {
         std::fprintf(stderr, "altavo-cli: unknown command \"%s\" (try --help).\n", qPrintable(args[0]));
         return CliExit::Usage;
+    }
+    if (args[0] == QLatin1String("ports")) {
+        if (args.size() > 1) {
+            std::fprintf(stderr, "altavo-cli: unexpected argument \"%s\" (try --help).\n", qPrintable(args[1]));
+            return CliExit::Usage;
+        }
+        return Ports();
     }
     // "program" and "wizard" take the HEX file after the command.
     const bool takesFile = args[0] == QLatin1String("program") || args[0] == QLatin1String("wizard");

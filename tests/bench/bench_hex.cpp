@@ -3,6 +3,7 @@
 // baud, as elapsed time over the line time of the characters exchanged.
 #include "HexText.h"
 #include "ProgramRuns.h"
+#include "Turnaround.h"
 #include "document/InstrumentDoc.h"
 #include "firmware/HexFile.h"
 #include "firmware/ProgrammingEngine.h"
@@ -76,7 +77,7 @@ void BenchParse(const QByteArray &text)
 int BenchProgramming(const QByteArray &text, qint64 words)
 {
     CSimProcess sim;
-    if (!sim.Start({QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200")})) {
+    if (!sim.Start({QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200"), QStringLiteral("--turnaround")})) {
         std::fprintf(stderr, "cannot start the simulator\n");
         return 1;
     }
@@ -93,6 +94,7 @@ int BenchProgramming(const QByteArray &text, qint64 words)
     CProgrammingEngine engine(doc, QString::fromLatin1(Pref::Programming));
     CInstrumentLink &link = doc.Link();
     const qint64 before = link.CharactersSent() + link.CharactersReceived();
+    CTurnaround turnaround(link);
     QElapsedTimer t;
     t.start();
     if (!engine.Start(file)) {
@@ -122,6 +124,8 @@ int BenchProgramming(const QByteArray &text, qint64 words)
                 "(line time %.1f s): ratio %.3f\n",
                 static_cast<long long>(words), static_cast<long long>(words * 2 / 1024), seconds,
                 static_cast<long long>(chars), line, seconds / line);
+    turnaround.Print();
+    CTurnaround::PrintLineSide(sim.Process());
     return 0;
 }
 } // namespace

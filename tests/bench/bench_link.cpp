@@ -5,6 +5,7 @@
 #include "link/LinkRecord.h"
 #include "link/RecordTypes.h"
 #include "platform/Clock.h"
+#include "Turnaround.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -66,7 +67,7 @@ public:
 int BenchSweep(int requests, int wordsPerRead)
 {
     QProcess sim;
-    sim.start(QStringLiteral(ALTAVO_SIM_PATH), {QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200")});
+    sim.start(QStringLiteral(ALTAVO_SIM_PATH), {QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200"), QStringLiteral("--turnaround")});
     if (!sim.waitForStarted(5000)) {
         std::fprintf(stderr, "cannot start the simulator\n");
         return 1;
@@ -91,6 +92,7 @@ int BenchSweep(int requests, int wordsPerRead)
         std::fprintf(stderr, "cannot open %s\n", qPrintable(device));
         return 1;
     }
+    CTurnaround turnaround(link);
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < requests; ++i)
@@ -111,8 +113,8 @@ int BenchSweep(int requests, int wordsPerRead)
     std::printf("  line utilisation (characters both ways / 11520 per s): %.3f\n", chars / seconds / LineCharsPerSecond);
     std::printf("  against the one-request-in-flight ideal:              %.3f\n", ideal / seconds);
     std::printf("  share of the line spent on bank selection:            %.3f\n", 1.0 - payload / chars);
-    sim.terminate();
-    sim.waitForFinished(3000);
+    turnaround.Print();
+    CTurnaround::PrintLineSide(sim);
     return 0;
 }
 } // namespace

@@ -4,6 +4,7 @@
 // simulator on a pseudo-terminal at 115200 baud.
 #include "EventWait.h"
 #include "ProgramRuns.h"
+#include "Turnaround.h"
 #include "SimInstrument.h"
 #include "SimLogGenerator.h"
 #include "datalog/LogChartSeries.h"
@@ -132,7 +133,7 @@ int BenchOffline(int records)
 int BenchRetrieval(int records)
 {
     CSimProcess sim;
-    if (!sim.Start({QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200"), QStringLiteral("--log-records"),
+    if (!sim.Start({QStringLiteral("--pty"), QStringLiteral("--baud"), QStringLiteral("115200"), QStringLiteral("--turnaround"), QStringLiteral("--log-records"),
                     QString::number(records)})) {
         std::fprintf(stderr, "cannot start the simulator\n");
         return 1;
@@ -162,6 +163,7 @@ int BenchRetrieval(int records)
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &doc, &CInstrumentDoc::PollInstrument);
     const qint64 before = link.CharactersSent() + link.CharactersReceived();
+    CTurnaround turnaround(link);
     QElapsedTimer t;
     t.start();
     poll.start(1000);
@@ -179,6 +181,8 @@ int BenchRetrieval(int records)
                 "ratio %.3f (%lld entries, %lld sessions)\n",
                 records, seconds, static_cast<long long>(chars), line, seconds / line,
                 static_cast<long long>(log.Entries().size()), static_cast<long long>(log.Sessions().size()));
+    turnaround.Print();
+    CTurnaround::PrintLineSide(sim.Process());
     return 0;
 }
 } // namespace

@@ -14,7 +14,6 @@
 #include "app/NoticeDialog.h"
 #include "app/ProgressDialog.h"
 #include "app/Placement.h"
-#include "app/RtfReader.h"
 #include "app/SplashWindow.h"
 #include "app/StatusPanes.h"
 #include "app/ViewRegistry.h"
@@ -24,6 +23,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -41,6 +41,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -126,6 +127,7 @@ private slots:
     void serialLogFileTracesTheLine();
     void portThatCannotOpenOffersAnother_data();
     void portThatCannotOpenOffersAnother();
+    void portChosenFromTheListServesThatCom();
     void storedPortNeverOfferedMeansCom1();
     void singleWindowKeepsOne();
     void downloadIsCheckedAfterwards_data();
@@ -135,9 +137,6 @@ private slots:
     void damagedToolbarLayoutResetsViews();
     void menusFollowChildWindows();
     void documentWindowsFollowTheDocument();
-    void rtfReader_data();
-    void rtfReader();
-    void rtfFormats();
     void helpViewer();
 
 private:
@@ -439,6 +438,63 @@ void TestShell::portThatCannotOpenOffersAnother()
     QCOMPARE(frame->StatusPanes().Text(PaneId::LinkState), QString("Timeout"));
 }
 
+void TestShell::portChosenFromTheListServesThatCom()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs a pseudo-terminal");
+#endif
+    // The system's enumeration leaves pseudo-terminals out, so the list is
+    // given a described port that is the simulator's.
+    CSimulator sim;
+    QString error;
+    const QString pty = sim.OpenPty(&error);
+    QVERIFY2(!pty.isEmpty(), qPrintable(error));
+    QTemporaryDir none;
+    const QString missing = none.filePath(QStringLiteral("ttyUSB3"));
+    CPreferences::SetString(Prefs, Pref::ComDeviceKey(2), missing);
+    CPreferences::SetString(Prefs, Pref::ComDeviceKey(3), QStringLiteral("/dev/ttyS2"));
+    CMainFrame *frame = Start();
+    QVERIFY(frame);
+
+    QString reason;
+    QStringList rows;
+    ModalScript script({[&](QWidget *modal) {
+        auto *dialog = qobject_cast<CComErrorDialog *>(modal);
+        QVERIFY(dialog);
+        reason = dialog->findChild<QLabel *>("ReasonText")->text();
+        SerialPortEntry adapter;
+        adapter.name = QFileInfo(pty).fileName();
+        adapter.location = pty;
+        adapter.description = QStringLiteral("FT232R USB UART");
+        adapter.manufacturer = QStringLiteral("FTDI");
+        adapter.vendorId = 0x0403;
+        adapter.productId = 0x6001;
+        adapter.serialNumber = QStringLiteral("A10K3XYZ");
+        dialog->SetPorts({adapter});
+        auto *list = dialog->findChild<QTreeWidget *>("PortList");
+        for (int c = 0; c < list->columnCount(); ++c)
+            rows << list->topLevelItem(0)->text(c);
+        QCOMPARE(dialog->findChild<QPushButton *>("UsePort")->text(), QStringLiteral("Use for COM2"));
+        list->setCurrentItem(list->topLevelItem(0));
+        Shot(dialog, QStringLiteral("port-dialog.png"));
+        dialog->findChild<QPushButton *>("UsePort")->click();
+    }});
+    frame->OnCommand(CommandId::Com1 + 1);
+    QVERIFY(script.Done());
+    QVERIFY2(reason.startsWith(missing + QStringLiteral(": ")), qPrintable(reason));
+    QVERIFY2(reason.contains(QLatin1String("There is no such device")), qPrintable(reason));
+    QCOMPARE(rows, (QStringList{pty, "FT232R USB UART", "FTDI", "0403:6001", "A10K3XYZ"}));
+    // Stored for the COM number in use; the others keep their meaning.
+    QCOMPARE(CPreferences::GetInt(Prefs, QString::fromLatin1(Pref::CommPort), 0), 2);
+    QCOMPARE(CPreferences::GetString(Prefs, Pref::ComDeviceKey(2)), pty);
+    QCOMPARE(CPreferences::GetString(Prefs, Pref::ComDeviceKey(3)), QStringLiteral("/dev/ttyS2"));
+    QCOMPARE(CPreferences::ComDevice(1), CPreferences::DefaultComDevice(1));
+    QVERIFY(frame->Document().Link().IsSerialOpen());
+    QCOMPARE(frame->Document().Link().PortName(), pty);
+    m_app->RunIdle();
+    QCOMPARE(frame->StatusPanes().Text(PaneId::Port), QStringLiteral("COM2"));
+}
+
 void TestShell::storedPortNeverOfferedMeansCom1()
 {
 #ifndef Q_OS_UNIX
@@ -646,80 +702,6 @@ void TestShell::documentWindowsFollowTheDocument()
 
     emit frame->Document().StatusLine("Erasing sector at c000");
     QCOMPARE(frame->statusBar()->currentMessage(), QString("Erasing sector at c000"));
-}
-
-void TestShell::rtfReader_data()
-{
-    QTest::addColumn<QByteArray>("rtf");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("paragraphs") << QByteArray("{\\rtf1 One\\par Two\\par}") << QString("One\nTwo");
-    QTest::newRow("font table and generator skipped")
-        << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}{\\*\\generator Writer;}\\f0 Hi\\par}") << QString("Hi");
-    QTest::newRow("colour table skipped") << QByteArray("{\\rtf1{\\colortbl;\\red255\\green0\\blue0;}\\cf1 Red\\par}") << QString("Red");
-    QTest::newRow("escapes") << QByteArray("{\\rtf1 a\\{b\\}c\\\\d\\tab e\\par}") << QString("a{b}c\\d\te");
-    QTest::newRow("hex and unicode") << QByteArray("{\\rtf1 caf\\'e9 \\u8364?5\\par}") << QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac" "5");
-    QTest::newRow("negative unicode") << QByteArray("{\\rtf1\\uc2 \\u-3937XYz\\par}") << QString(QChar(0xF09F)) + "z";
-    QTest::newRow("quotes and dashes") << QByteArray("{\\rtf1 \\ldblquote x\\rdblquote \\endash\\emdash\\bullet\\par}")
-                                       << QString::fromUtf8("\xe2\x80\x9cx\xe2\x80\x9d\xe2\x80\x93\xe2\x80\x94\xe2\x80\xa2");
-    QTest::newRow("picture skipped") << QByteArray("{\\rtf1 A{\\pict\\wmetafile8 0102ff}B\\par}") << QString("AB");
-    QTest::newRow("unterminated") << QByteArray("{\\rtf1 {\\b bold") << QString("bold");
-    QTest::newRow("hex cut short") << QByteArray("{\\rtf1 x\\'e") << QString("x");
-    QTest::newRow("binary past the end") << QByteArray("{\\rtf1 x\\bin99999 abc") << QString("x");
-    QTest::newRow("line break in source") << QByteArray("{\\rtf1 one\r\ntwo\\\ntree}") << QString("onetwo\ntree");
-    QTest::newRow("deep groups") << QByteArray(600, '{').prepend("{\\rtf1 ").append("deep") << QString("deep");
-}
-
-void TestShell::rtfReader()
-{
-    QFETCH(QByteArray, rtf);
-    QTextDocument doc;
-    QVERIFY(CRtfReader::Read(rtf, &doc));
-    QTEST(doc.toPlainText(), "text");
-}
-
-void TestShell::rtfFormats()
-{
-    const QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\fmodern Courier New;}}"
-                           "{\\pard\\outlinelevel0\\qc\\fs36\\b Title\\par}"
-                           "\\pard\\li720\\fs20 plain {\\i italic} {\\b0 \\ul under}\\par"
-                           "\\f1 code\\par}";
-    QTextDocument doc;
-    QVERIFY(CRtfReader::Read(rtf, &doc));
-    QCOMPARE(doc.blockCount(), 3);
-    const QTextBlock title = doc.firstBlock();
-    QCOMPARE(title.text(), QString("Title"));
-    QCOMPARE(title.blockFormat().headingLevel(), 1);
-    QCOMPARE(title.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-    QCOMPARE(title.begin().fragment().charFormat().fontWeight(), int(QFont::Bold));
-    QCOMPARE(title.begin().fragment().charFormat().fontPointSize(), 18.0);
-
-    const QTextBlock body = title.next();
-    QCOMPARE(body.blockFormat().headingLevel(), 0);
-    QCOMPARE(body.blockFormat().leftMargin(), 48.0); // half an inch
-    QStringList italic, underlined;
-    for (auto it = body.begin(); !it.atEnd(); ++it) {
-        const QTextFragment f = it.fragment();
-        QCOMPARE(f.charFormat().fontPointSize(), 10.0);
-        QCOMPARE(f.charFormat().fontWeight(), int(QFont::Normal));
-        if (f.charFormat().fontItalic())
-            italic << f.text();
-        if (f.charFormat().fontUnderline())
-            underlined << f.text();
-    }
-    QCOMPARE(italic, QStringList{"italic"});
-    QCOMPARE(underlined, QStringList{"under"});
-
-    const QTextBlock code = body.next();
-    QVERIFY(code.begin().fragment().charFormat().fontFixedPitch());
-    QVERIFY(code.begin().fragment().charFormat().fontFamilies().toStringList().contains("Courier New"));
-
-    QTextDocument untouched;
-    untouched.setPlainText("keep");
-    QString error;
-    QVERIFY(!CRtfReader::Read("plain text", &untouched, &error));
-    QCOMPARE(untouched.toPlainText(), QString("keep"));
-    QVERIFY(!error.isEmpty());
 }
 
 void TestShell::helpViewer()

@@ -362,10 +362,14 @@ void TestLogRetrieval::unpluggedMidLogKeepsWhatArrived()
     QCOMPARE(cut.dataCount, int(entries.size()) - cut.first);
     QVERIFY(cut.dataCount >= 11 && cut.dataCount < 30);
     QCOMPARE(log.CurrentSession(), 0);
-    // Nothing offers to clear the instrument of a log only partly read.
+    // The user is told the list is only part of the log, and nothing offers
+    // to clear the instrument of a log only partly read.
     QTest::qWait(50);
-    QVERIFY(m_prompt.asked.isEmpty());
+    QCOMPARE(m_prompt.asked.size(), 1);
+    QVERIFY2(m_prompt.asked.first().startsWith(QStringLiteral("The log upload stopped after %1 entries").arg(entries.size())),
+             qPrintable(m_prompt.asked.first()));
     QVERIFY(!saveOffered);
+    m_prompt.asked.clear();
 
     // Plugged in again, Start fetches the whole log.
     options.dropProbability = 0.0;

@@ -2,6 +2,7 @@
 // identity checksum, clock, log commands, request cutting and fault
 // injection, and one conversation with the program's own link.
 #include "SimInstrument.h"
+#include "SimLine.h"
 #include "SimReceiver.h"
 #include "Simulator.h"
 #include "datalog/LogDecoder.h"
@@ -11,6 +12,7 @@
 #include "link/RecordTypes.h"
 #include "platform/Clock.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -74,6 +76,8 @@ private slots:
     void erase_data();
     void erase();
     void bankSelection();
+    void precisePacingSendsEachCharacterAtItsTime_data();
+    void precisePacingSendsEachCharacterAtItsTime();
     void identity();
     void recoveryMarker();
     void clock_data();
@@ -660,6 +664,50 @@ void TestSimModel::programLinkAgrees()
     QCOMPARE(sink.replies[3].data, sim.Instrument().IdEntry(81));
     QCOMPARE(sim.RequestsHandled(), quint64(4));
     QVERIFY(link.IsIdle());
+}
+
+void TestSimModel::precisePacingSendsEachCharacterAtItsTime_data()
+{
+    QTest::addColumn<bool>("precise");
+    QTest::newRow("timer ticks") << false;
+    QTest::newRow("precise") << true;
+}
+
+void TestSimModel::precisePacingSendsEachCharacterAtItsTime()
+{
+    QFETCH(bool, precise);
+    SimOptions options;
+    options.baud = 115200;
+    options.precisePacing = precise;
+    CSimulator sim(options);
+    const QByteArray request = LinkRecord::Format(ReadIdEntry, 81, {});
+    const QByteArray expected = CSimulator(options).Serve(request);
+    QElapsedTimer clock;
+    struct Write
+    {
+        QByteArray bytes;
+        qint64 ns;
+    };
+    QList<Write> writes;
+    CSimLine line(sim, [&](const QByteArray &bytes) { writes.append({bytes, clock.nsecsElapsed()}); });
+    clock.start();
+    line.Receive(request);
+    QTRY_VERIFY_WITH_TIMEOUT(line.IsIdle(), 5000);
+
+    QByteArray reply;
+    const qint64 characterNs = 10 * 1000000000ll / options.baud;
+    for (const Write &w : writes) {
+        reply += w.bytes;
+        // No character leaves before the request's last one has arrived and
+        // the characters ahead of it, and it, have had their line time.
+        const qint64 due = (request.size() + reply.size()) * characterNs;
+        QVERIFY2(w.ns >= due, qPrintable(QStringLiteral("character %1 at %2 us, due %3 us").arg(reply.size()).arg(w.ns / 1000).arg(due / 1000)));
+    }
+    QCOMPARE(reply, expected);
+    // Precise pacing sends characters as they come due, not the piece a
+    // millisecond tick has gathered (often the whole reply).
+    if (precise)
+        QVERIFY2(writes.size() > 1, qPrintable(QString::number(writes.size())));
 }
 
 QTEST_GUILESS_MAIN(TestSimModel)

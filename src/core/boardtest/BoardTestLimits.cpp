@@ -1,12 +1,11 @@
 // Reading the board-test limits.
 #include "BoardTestLimits.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include "platform/DataFiles.h"
 
 QString CBoardTestLimits::DefaultPath()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(FileName));
+    return CDataFiles::Locate(QString::fromLatin1(FileName));
 }
 
 void CBoardTestLimits::Load(const QString &path)

@@ -8,6 +8,7 @@
 #include "BoardTestMemoryGroups.h"
 #include "BoardTestRequests.h"
 #include "document/InstrumentDoc.h"
+#include "platform/DataFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -65,8 +66,10 @@ QString CBoardTestSequence::FindFile(const QString &name)
     const QFileInfo given(name);
     if (given.isAbsolute())
         return given.isFile() ? name : QString();
-    for (const QDir &dir : {QDir(QCoreApplication::applicationDirPath()), QDir::current()}) {
-        const QString path = dir.filePath(name);
+    QStringList folders = CDataFiles::Folders();
+    folders.append(QDir::currentPath());
+    for (const QString &folder : folders) {
+        const QString path = QDir(folder).filePath(name);
         if (QFileInfo(path).isFile())
             return path;
     }

@@ -213,8 +213,22 @@ void CLogRetrieval::Abandon()
     const bool retrieving = m_retrieving;
     m_recordArrived = false;
     SetState(false, false);
-    if (retrieving)
-        FindSessions();
+    if (!retrieving)
+        return;
+    FindSessions();
+    // Said once the reply handling is over, so the list of what arrived is
+    // never mistaken for the whole log.
+    if (m_prompt) {
+        const int received = int(m_entries.size());
+        QTimer::singleShot(0, this, [this, received] {
+            m_prompt->Message(QuestionCaption,
+                              QStringLiteral("The log upload stopped after %1 entries: the instrument stopped "
+                                             "answering.\nThe list holds only what arrived; the instrument's "
+                                             "log is unchanged.")
+                                  .arg(received),
+                              IUserPrompt::Icon::Warning);
+        });
+    }
 }
 
 void CLogRetrieval::AskAfterUpload()

@@ -7,6 +7,8 @@
 #include "RecordTypes.h"
 
 #include <QDateTime>
+#include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -73,12 +75,14 @@ CLinkTrace::CLinkTrace(CInstrumentLink &link, QObject *parent) : QObject(parent)
 
 CLinkTrace::~CLinkTrace()
 {
+    Drain();
     if (m_file.isOpen())
         m_file.close();
 }
 
 bool CLinkTrace::Open(const QString &path, QString *error)
 {
+    Drain();
     if (m_file.isOpen())
         m_file.close();
     m_failed = false;
@@ -89,8 +93,9 @@ bool CLinkTrace::Open(const QString &path, QString *error)
         return false;
     }
     m_elapsed.restart();
-    Write(QStringLiteral("# protocol trace started %1; times in microseconds from then")
-              .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs)));
+    Write(QStringLiteral("# protocol trace started %1; times in microseconds from then\n")
+              .arg(QDateTime::currentDateTime().toString(Qt::ISODateWithMs))
+              .toUtf8());
     return true;
 }
 
@@ -149,16 +154,33 @@ void CLinkTrace::OnEvent(const LinkEvent &event)
 {
     if (!m_file.isOpen() && !m_echo)
         return;
-    const QString line = Describe(event);
-    if (m_echo)
-        m_echo(line);
-    if (m_file.isOpen())
-        Write(QStringLiteral("%1 %2").arg(m_elapsed.nsecsElapsed() / 1000, 12).arg(line));
+    m_noted.append({m_elapsed.nsecsElapsed() / 1000, event});
+    if (!m_drainScheduled) {
+        m_drainScheduled = true;
+        QTimer::singleShot(0, this, &CLinkTrace::Drain);
+    }
 }
 
-void CLinkTrace::Write(const QString &line)
+void CLinkTrace::Drain()
 {
-    const QByteArray bytes = line.toUtf8() + '\n';
+    m_drainScheduled = false;
+    if (m_noted.isEmpty())
+        return;
+    const QList<Noted> noted = std::exchange(m_noted, {});
+    QByteArray bytes;
+    for (const Noted &n : noted) {
+        const QString line = Describe(n.event);
+        if (m_echo)
+            m_echo(line);
+        if (m_file.isOpen())
+            bytes += QStringLiteral("%1 %2\n").arg(n.us, 12).arg(line).toUtf8();
+    }
+    if (m_file.isOpen())
+        Write(bytes);
+}
+
+void CLinkTrace::Write(const QByteArray &bytes)
+{
     if (m_file.write(bytes) == bytes.size() && m_file.flush())
         return;
     const QString reason = m_file.errorString();

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -35,14 +36,28 @@ public:
     // offset 0x8006) 16 bytes", "\"#\" done", "ReadTimeKeeper 0x0000 7 bytes".
     static QString Meaning(const QByteArray &text, bool reply);
 
+    // Writes what is waiting now (also done on its own once the event loop
+    // is free, and when the trace closes).
+    void Drain();
+
 signals:
     // The trace file could not be written; said once, the work goes on.
     void Warning(const QString &message);
 
 private:
     void OnEvent(const LinkEvent &event);
-    void Write(const QString &line);
+    void Write(const QByteArray &bytes);
 
+    // Events are only noted while the link works and written once the event
+    // loop is free, so a line's formatting and its write never sit between
+    // a reply and the next request.
+    struct Noted
+    {
+        qint64 us;
+        LinkEvent event;
+    };
+    QList<Noted> m_noted;
+    bool m_drainScheduled = false;
     QFile m_file;
     QElapsedTimer m_elapsed;
     std::function<void(const QString &)> m_echo;

@@ -2,6 +2,8 @@
 #include "MSComm.h"
 
 #include "Preferences.h"
+#include "SerialOpenFailure.h"
+#include "SerialPortList.h"
 
 #include <QSerialPort>
 #include <QTimer>
@@ -13,7 +15,25 @@ CMSComm::CMSComm(QObject *parent) : QObject(parent), m_serial(new QSerialPort(th
             [this](QSerialPort::SerialPortError e) { OnSerialError(int(e)); });
 }
 
-CMSComm::~CMSComm() = default;
+CMSComm::~CMSComm()
+{
+    CloseSerial();
+}
+
+void CMSComm::CloseSerial()
+{
+    if (!m_serial->isOpen())
+        return;
+    m_lowLatency.Restore();
+    m_serial->close();
+}
+
+QString CMSComm::LowLatencyNote() const
+{
+    if (m_lowLatency.LastOutcome() != CSerialLowLatency::Outcome::Refused)
+        return {};
+    return QStringLiteral("%1: no low-latency mode (%2); carrying on without it.").arg(DeviceName(), m_lowLatency.Reason());
+}
 
 void CMSComm::SetCommPort(int port)
 {
@@ -57,6 +77,7 @@ bool CMSComm::SetPortOpen(bool open)
 {
     m_lastError.clear();
     if (m_channel) {
+        m_lowLatency = CSerialLowLatency();
         m_channelOpen = open && m_channel->isOpen();
         if (open && !m_channelOpen) {
             m_lastError = QStringLiteral("The simulated instrument is not running.");
@@ -65,8 +86,7 @@ bool CMSComm::SetPortOpen(bool open)
         return true;
     }
     if (!open) {
-        if (m_serial->isOpen())
-            m_serial->close();
+        CloseSerial();
         return true;
     }
     if (m_serial->isOpen()) {
@@ -76,11 +96,14 @@ bool CMSComm::SetPortOpen(bool open)
     const QString device = DeviceName();
     m_serial->setPortName(device);
     m_losing = false;
+    m_lowLatency = CSerialLowLatency();
     if (!m_serial->open(QIODevice::ReadWrite)) {
-        m_lastError = QStringLiteral("%1: %2").arg(device, m_serial->errorString());
+        m_lastError = CSerialOpenFailure(device, int(m_serial->error()), m_serial->errorString(),
+                                         CSerialPortList::Available()).Text();
         m_serial->clearError();
         return false;
     }
+    m_lowLatency.Enable(int(m_serial->handle()));
     return true;
 }
 
@@ -214,8 +237,7 @@ void CMSComm::LoseDevice(const QString &message)
     m_losing = true;
     // Closing inside the port's own notification is not safe; do it next turn.
     QTimer::singleShot(0, this, [this, message] {
-        if (m_serial->isOpen())
-            m_serial->close();
+        CloseSerial();
         m_serial->clearError();
         m_losing = false;
         emit DeviceLost(message);

@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "SerialLowLatency.h"
+
 class QIODevice;
 class QSerialPort;
 
@@ -44,6 +46,11 @@ public:
     QByteArray GetInput();
     int GetCommEvent() const { return m_commEvent; }
     QString LastError() const { return m_lastError; }
+    // What became of the low-latency flag when the serial device last opened.
+    CSerialLowLatency::Outcome LowLatency() const { return m_lowLatency.LastOutcome(); }
+    // Set once per open when the device would not take the flag, e.g.
+    // "/dev/pts/3: no low-latency mode (Inappropriate ioctl for device)".
+    QString LowLatencyNote() const;
 
 signals:
     void OnComm();
@@ -55,6 +62,7 @@ private:
     void OnReadyRead();
     void OnSerialError(int error);
     void LoseDevice(const QString &message);
+    void CloseSerial();
     QIODevice *Device() const;
 
     int m_port = 1;
@@ -66,4 +74,5 @@ private:
     int m_threshold = 0;
     int m_commEvent = comEvNone;
     QString m_lastError;
+    CSerialLowLatency m_lowLatency;
 };

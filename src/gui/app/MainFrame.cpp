@@ -19,6 +19,7 @@
 #include "ViewRegistry.h"
 #include "WindowLayout.h"
 #include "platform/Clock.h"
+#include "platform/DataFiles.h"
 #include "platform/Preferences.h"
 #include "SerialLogCommands.h"
 #include "views/InstrumentView.h"
@@ -538,7 +539,7 @@ bool CMainFrame::SaveOptionsFile(const QString &path)
 
 QString CMainFrame::HelpFilePath()
 {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(CHelpFileViewer::Caption));
+    return CDataFiles::Locate(QString::fromLatin1(CHelpFileViewer::Caption));
 }
 
 void CMainFrame::OpenHelp()

@@ -4,6 +4,7 @@
 #include "ComErrorDialog.h"
 #include "document/InstrumentDoc.h"
 #include "platform/Preferences.h"
+#include "platform/SerialPortList.h"
 
 namespace {
 const QString PrefSection = QString::fromLatin1(Pref::Preferences);
@@ -21,10 +22,14 @@ void CPortSwitcher::Switch(int port)
         CPreferences::SetInt(PrefSection, key, port);
         if (m_doc.Link().OpenPort(port))
             return;
-        CComErrorDialog dialog(port, m_dialogParent);
+        CComErrorDialog dialog(port, m_doc.Link().LastError(), CSerialPortList::Available(), m_dialogParent);
         if (dialog.exec() != QDialog::Accepted || dialog.ChosenPort() == 0)
             return;
         port = dialog.ChosenPort();
+        // A device picked from the system's list goes behind this COM number,
+        // where every later open of it looks.
+        if (!dialog.ChosenDevice().isEmpty())
+            CPreferences::SetString(PrefSection, Pref::ComDeviceKey(port), dialog.ChosenDevice());
     }
 }
 
