@@ -185,10 +185,12 @@ void TestBoardFaults::Start(Run &run, quint64 endAfter)
     if (run.transport == QLatin1String("pty")) {
         const QString path = run.sim->OpenPty(&error);
         open = !path.isEmpty() && run.doc->Link().OpenSerialDevice(path) == 1;
-        QObject::connect(run.sim.get(), &CSimulator::Ended, run.sim.get(), [&run] { run.sim->ClosePty(); });
+        // Queued: the board goes while the simulator is still inside its
+        // own handling of the request.
+        QObject::connect(run.sim.get(), &CSimulator::Ended, run.sim.get(), [&run] { run.sim->ClosePty(); }, Qt::QueuedConnection);
     } else {
         open = run.sim->StartGateway(&error) && run.doc->Link().OpenGateway(QStringLiteral("127.0.0.1"), run.sim->GatewayTcpPort()) == 1;
-        QObject::connect(run.sim.get(), &CSimulator::Ended, run.sim.get(), [&run] { run.sim->StopGateway(); });
+        QObject::connect(run.sim.get(), &CSimulator::Ended, run.sim.get(), [&run] { run.sim->StopGateway(); }, Qt::QueuedConnection);
     }
     if (!open) {
         run.setupError = error + run.doc->Link().LastError();
@@ -208,7 +210,8 @@ void TestBoardFaults::Start(Run &run, quint64 endAfter)
         if (group != CBoardTestTree::Flash)
             QTimer::singleShot(0, this, [this, &run] { Finish(run); });
     });
-    QObject::connect(run.test.get(), &CBoardTestSequence::Finished, this, [this, &run] { Finish(run); });
+    QObject::connect(run.test.get(), &CBoardTestSequence::Finished, this,
+                     [this, &run] { QTimer::singleShot(0, this, [this, &run] { Finish(run); }); });
     run.clock.start();
     run.test->Start(CBoardTestTree::Flash);
 }
