@@ -4,10 +4,12 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QSaveFile>
 #include <QTimer>
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 
 namespace {
@@ -48,6 +50,20 @@ bool ParseChance(const QCommandLineParser &parser, const QString &name, double &
     value = parser.value(name).toDouble(&ok);
     return ok && value >= 0.0 && value <= 1.0;
 }
+// The memories as they stand, one per line in hexadecimal: "timekeeper",
+// "ram", "id N" for each ID entry, "words" (four digits a word from word 0).
+QByteArray MemoryText(const CSimInstrument &instrument)
+{
+    QByteArray text = "timekeeper " + instrument.TimeKeeper().toHex() + '\n';
+    text += "ram " + instrument.Ram(0, SimMap::RamSize).toHex() + '\n';
+    for (int i = 1; i <= SimMap::IdEntryCount; ++i)
+        text += "id " + QByteArray::number(i) + ' ' + instrument.IdEntry(i).toHex() + '\n';
+    QByteArray words;
+    words.reserve(qsizetype(SimMap::WordCount) * 4);
+    for (quint32 w = 0; w < SimMap::WordCount; ++w)
+        words += QByteArray::number(instrument.Word(w) | 0x10000, 16).mid(1);
+    return text + "words " + words + '\n';
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -71,8 +87,11 @@ int main(int argc, char **argv)
         {QStringLiteral("tcp-port"), QStringLiteral("TCP port of the gateway query (0: any free port)."), QStringLiteral("N"), QStringLiteral("0")},
         {QStringLiteral("udp-port"), QStringLiteral("UDP port of the gateway datagrams (0: any free port)."), QStringLiteral("N"), QStringLiteral("0")},
         {QStringLiteral("baud"), QStringLiteral("Pace characters as a line at N baud, 8N1 (0: no pacing)."), QStringLiteral("N"), QStringLiteral("0")},
-        {QStringLiteral("drop"), QStringLiteral("Chance 0..1 that a request goes unanswered."), QStringLiteral("P"), QStringLiteral("0")},
+        {QStringLiteral("drop"), QStringLiteral("Chance 0..1 that a request is lost on its way: the instrument never acts on it."), QStringLiteral("P"), QStringLiteral("0")},
         {QStringLiteral("garble"), QStringLiteral("Chance 0..1 that a reply has one character garbled."), QStringLiteral("P"), QStringLiteral("0")},
+        {QStringLiteral("drop-reply"), QStringLiteral("Chance 0..1 that a reply is lost after the instrument acted on the request."), QStringLiteral("P"), QStringLiteral("0")},
+        {QStringLiteral("garble-request"), QStringLiteral("Chance 0..1 that a request arrives with one character garbled."), QStringLiteral("P"), QStringLiteral("0")},
+        {QStringLiteral("end-after"), QStringLiteral("Answer N requests, then exit at once, as an instrument switched off mid-operation."), QStringLiteral("N")},
         {QStringLiteral("latency"), QStringLiteral("Delay before each reply, in milliseconds."), QStringLiteral("MS"), QStringLiteral("0")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the faults, the sensor readings and a generated log."), QStringLiteral("S"), QStringLiteral("1")},
         {QStringLiteral("log-records"),
@@ -83,6 +102,12 @@ int main(int argc, char **argv)
          QStringLiteral("The instrument's serial number, 1..4294967294 (decimal, or hex with 0x), so several simulators "
                         "show a fleet."),
          QStringLiteral("N")},
+        {QStringLiteral("clock"),
+         QStringLiteral("Hold the instrument's time still at T (local time, yyyy-MM-ddTHH:mm:ss), so that runs repeat exactly."),
+         QStringLiteral("T")},
+        {QStringLiteral("save-memory"),
+         QStringLiteral("When stopped by SIGINT or SIGTERM, write the instrument's memories to FILE as text."),
+         QStringLiteral("FILE")},
         {QStringLiteral("trace"), QStringLiteral("Print every request and reply on standard error.")},
         {QStringLiteral("turnaround"),
          QStringLiteral("On exit, print on standard error the program's turnaround as the line saw it: from the last "
@@ -99,7 +124,7 @@ int main(int argc, char **argv)
         return Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
 
     SimOptions options;
-    qint64 tcpPort = 0, udpPort = 0, baud = 0, latency = 0, seed = 1, logRecords = 0;
+    qint64 tcpPort = 0, udpPort = 0, baud = 0, latency = 0, seed = 1, logRecords = 0, endAfter = 0;
     if (!ParseNumber(parser, QStringLiteral("tcp-port"), 0, 65535, tcpPort))
         return Fail(QStringLiteral("--tcp-port takes a port number 0..65535"));
     if (!ParseNumber(parser, QStringLiteral("udp-port"), 0, 65535, udpPort))
@@ -112,6 +137,12 @@ int main(int argc, char **argv)
         return Fail(QStringLiteral("--seed takes a number 0..4294967295"));
     if (!ParseNumber(parser, QStringLiteral("log-records"), 1, 2000000, logRecords))
         return Fail(QStringLiteral("--log-records takes a number of records 1..2000000"));
+    if (!ParseNumber(parser, QStringLiteral("end-after"), 1, 0x7FFFFFFFFFFFll, endAfter))
+        return Fail(QStringLiteral("--end-after takes a number of requests 1 or more"));
+    if (!ParseChance(parser, QStringLiteral("drop-reply"), options.replyDropProbability))
+        return Fail(QStringLiteral("--drop-reply takes a probability 0..1"));
+    if (!ParseChance(parser, QStringLiteral("garble-request"), options.requestGarbleProbability))
+        return Fail(QStringLiteral("--garble-request takes a probability 0..1"));
     if (!ParseChance(parser, QStringLiteral("drop"), options.dropProbability))
         return Fail(QStringLiteral("--drop takes a probability 0..1"));
     if (!ParseChance(parser, QStringLiteral("garble"), options.garbleProbability))
@@ -132,6 +163,13 @@ int main(int argc, char **argv)
             return Fail(QStringLiteral("--serial-number takes a number 1..4294967294 (or 0x1..0xFFFFFFFE)"));
         options.serialNumber = quint32(serial);
     }
+    options.endAfterRequests = quint64(endAfter);
+    if (parser.isSet(QStringLiteral("clock"))) {
+        const QDateTime at = QDateTime::fromString(parser.value(QStringLiteral("clock")), Qt::ISODate);
+        if (!at.isValid())
+            return Fail(QStringLiteral("--clock takes a local time as yyyy-MM-ddTHH:mm:ss"));
+        options.now = [at] { return at; };
+    }
     SimBoardFaults boardFaults;
     for (const QString &value : parser.values(QStringLiteral("board-fault"))) {
         QString bad;
@@ -149,11 +187,20 @@ int main(int argc, char **argv)
             simulator.Instrument().EraseSector(s);
     }
     if (parser.isSet(QStringLiteral("trace"))) {
+        QObject::connect(&simulator, &CSimulator::FaultInjected, [](const QString &what) {
+            std::fprintf(stderr, "!! %s\n", qPrintable(what));
+        });
         QObject::connect(&simulator, &CSimulator::RequestServed, [](const QByteArray &request, const QByteArray &reply) {
-            std::fprintf(stderr, "-> %s\n<- %s\n", request.constData(),
+            std::fprintf(stderr, "-> %s\n<- %s\n", request.toPercentEncoding(":!?").constData(),
                          reply.isEmpty() ? "(dropped)" : reply.toPercentEncoding(":#$%*!?|").constData());
         });
     }
+    // Gone at once, the way a unit loses its power: no goodbye on the line.
+    QObject::connect(&simulator, &CSimulator::Ended, &app, [] {
+        std::fprintf(stderr, "altavo-sim: ended after the requests --end-after allowed\n");
+        std::fflush(stderr);
+        std::_Exit(0);
+    }, Qt::QueuedConnection);
 
     if (pty) {
         QString error;
@@ -187,5 +234,11 @@ int main(int argc, char **argv)
     }
     simulator.ClosePty();
     simulator.StopGateway();
+    if (parser.isSet(QStringLiteral("save-memory"))) {
+        const QString path = parser.value(QStringLiteral("save-memory"));
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(MemoryText(simulator.Instrument())) < 0 || !file.commit())
+            return Fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    }
     return status;
 }

@@ -16,10 +16,23 @@ struct SimOptions
     // next millisecond timer tick. The sleep holds up the thread's event
     // loop, so only a simulator in a process of its own sets it.
     bool precisePacing = false;
-    // Chance that a request is lost: the instrument sends nothing back.
+    // Chance that a request is lost on its way: the instrument never sees
+    // it, does nothing and sends nothing back.
     double dropProbability = 0.0;
     // Chance that one character of a reply arrives with a bit flipped.
     double garbleProbability = 0.0;
+    // Chance that a reply is lost on its way back after the instrument has
+    // acted on the request (written, erased, stepped its log on).
+    double replyDropProbability = 0.0;
+    // Chance that one character of a request arrives with a bit flipped: a
+    // record the instrument cannot read is answered "*"; a one-character
+    // request, or a record whose ":" was hit, becomes line noise the
+    // instrument ignores.
+    double requestGarbleProbability = 0.0;
+    // 0: serves for ever; N: the instrument answers N requests and is then
+    // gone (Ended() is emitted once, every later request goes unanswered), as
+    // a unit switched off or unplugged in the middle of an operation.
+    quint64 endAfterRequests = 0;
     // Time the instrument takes before it starts to answer.
     int latencyMs = 0;
     // Seeds the fault generator, the sensors' wandering and a generated log.
@@ -39,8 +52,10 @@ struct SimOptions
 struct SimCounters
 {
     quint64 requests = 0;           // requests cut out and given to the instrument
-    quint64 dropped = 0;            // of those, left unanswered on purpose
+    quint64 dropped = 0;            // of those, lost before the instrument saw them
     quint64 garbled = 0;            // replies sent with a flipped bit
+    quint64 droppedReplies = 0;     // replies lost after the instrument acted
+    quint64 garbledRequests = 0;    // requests that arrived with a flipped bit
     quint64 charactersReceived = 0; // from the program, all front ends
     quint64 charactersSent = 0;     // to the program, all front ends
     quint64 datagramsReceived = 0;

@@ -39,24 +39,77 @@ void CSimulator::SetOptions(const SimOptions &options)
 QByteArray CSimulator::Serve(const QByteArray &request)
 {
     ++m_counters.requests;
-    // Both draws are made whenever their chance is set, so a seed gives the
-    // same faults whatever the replies are.
+    if (m_ended)
+        return {};
+    if (m_options.endAfterRequests > 0 && m_counters.requests > m_options.endAfterRequests) {
+        m_ended = true;
+        emit FaultInjected(QStringLiteral("instrument gone after %1 requests").arg(m_options.endAfterRequests));
+        emit RequestServed(request, {});
+        emit Ended();
+        return {};
+    }
+    // Every draw is made whenever its chance is set, so a seed gives the same
+    // faults whatever the replies are. The faults added later draw after the
+    // first two, so a seed without them runs as it always did.
     const bool drop = m_options.dropProbability > 0.0 && m_faults.generateDouble() < m_options.dropProbability;
     const bool garble = m_options.garbleProbability > 0.0 && m_faults.generateDouble() < m_options.garbleProbability;
+    const bool garbleRequest = m_options.requestGarbleProbability > 0.0
+                               && m_faults.generateDouble() < m_options.requestGarbleProbability;
+    const bool dropReply = m_options.replyDropProbability > 0.0
+                           && m_faults.generateDouble() < m_options.replyDropProbability;
     if (drop) {
         ++m_counters.dropped;
+        emit FaultInjected(QStringLiteral("request lost"));
         emit RequestServed(request, {});
         return {};
     }
-    QByteArray reply = m_instrument->Handle(request);
+    QByteArray received = request;
+    if (garbleRequest && !request.isEmpty()) {
+        received = Garble(request);
+        ++m_counters.garbledRequests;
+        emit FaultInjected(QStringLiteral("request garbled: %1 arrived as %2")
+                               .arg(QString::fromLatin1(request.toPercentEncoding(":!?")),
+                                    QString::fromLatin1(received.toPercentEncoding(":!?"))));
+    }
+    QByteArray reply = Receive(received);
     if (garble && !reply.isEmpty()) {
-        // Line noise flips one bit of one character.
-        const int at = int(m_faults.bounded(quint32(reply.size())));
-        reply[at] = char(quint8(reply[at]) ^ quint8(1u << m_faults.bounded(7u)));
+        reply = Garble(reply);
         ++m_counters.garbled;
     }
-    emit RequestServed(request, reply);
+    if (dropReply && !reply.isEmpty()) {
+        ++m_counters.droppedReplies;
+        emit FaultInjected(QStringLiteral("reply lost: %1").arg(QString::fromLatin1(reply.toPercentEncoding(":#$%*!?|"))));
+        emit RequestServed(received, {});
+        return {};
+    }
+    emit RequestServed(received, reply);
     return reply;
+}
+
+QByteArray CSimulator::Garble(const QByteArray &bytes)
+{
+    // Line noise flips one bit of one character.
+    QByteArray out = bytes;
+    const int at = int(m_faults.bounded(quint32(out.size())));
+    out[at] = char(quint8(out[at]) ^ quint8(1u << m_faults.bounded(7u)));
+    return out;
+}
+
+QByteArray CSimulator::Receive(const QByteArray &request) const
+{
+    // What the instrument's receiver makes of a request that may have been
+    // garbled on its way. A one-character request that is no longer "!",
+    // "?" or "Z" is noise outside a record, and so is a record that lost its
+    // ":"; a ":" made inside a record restarts it, and the fragment is
+    // thrown away when the next request's ":" comes. Neither is answered.
+    if (request.size() == 1) {
+        const char c = request[0];
+        if (c != '!' && c != '?' && c != 'Z')
+            return {};
+    } else if (!request.startsWith(':') || request.indexOf(':', 1) > 0) {
+        return {};
+    }
+    return m_instrument->Handle(request);
 }
 
 QIODevice *CSimulator::ConnectInProcess()

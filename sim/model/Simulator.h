@@ -68,15 +68,23 @@ public:
     const QList<qint64> &Turnarounds() const { return m_turnarounds; }
 
 signals:
-    // Every request the instrument handled, with the reply as sent (empty
-    // when it was dropped).
+    // Every request the instrument handled, as it arrived (garbled when it
+    // was), with the reply as sent (empty when none went out).
     void RequestServed(const QByteArray &request, const QByteArray &reply);
+    // A fault was put on the line, in words, just before RequestServed.
+    void FaultInjected(const QString &what);
+    // The instrument has answered endAfterRequests requests and is gone.
+    void Ended();
 
 private:
+    QByteArray Garble(const QByteArray &bytes);
+    QByteArray Receive(const QByteArray &garbled) const;
+
     SimOptions m_options;
     std::unique_ptr<CSimInstrument> m_instrument;
     QRandomGenerator m_faults;
     SimCounters m_counters;
+    bool m_ended = false;
     QList<qint64> m_turnarounds;
     QList<QPointer<CSimLine>> m_lines;
     CSimPty *m_pty = nullptr;

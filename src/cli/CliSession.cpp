@@ -62,6 +62,7 @@ bool CCliSession::Open(const CliOptions &options)
             std::fprintf(stderr, "altavo-cli: warning: %s; going on without it.\n", qPrintable(error));
     }
     connect(&link, &CLinkTransport::DeviceLost, this, [this](const QString &message) {
+        m_portLost = true;
         EndProgressLine();
         std::fprintf(stderr, "altavo-cli: the instrument's port was lost: %s\n", qPrintable(message));
     });
@@ -93,28 +94,40 @@ bool CCliSession::WaitFor(const std::function<bool()> &done)
     QElapsedTimer silence;
     silence.start();
     qint64 seen = m_lastAnswerMs;
-    const qint64 limitMs = qint64(m_options.timeoutSeconds) * 1000;
+    // The link resends a request whose reply was lost after its reply
+    // period (five seconds on the gateway), so silence is only taken for a
+    // lost instrument once two resends have had their time too.
+    const qint64 limitMs = qint64(m_options.timeoutSeconds) * 1000 + 2 * qint64(Link().ReplyPeriod());
     m_gaveUp = false;
     // processEvents with a time limit never sleeps; a running timer wakes a
     // plain wait instead, so waiting costs no CPU.
     QTimer tick;
     tick.start(50);
-    while (!done()) {
+    while (true) {
+        // A port lost on the way ends whatever was waited for, even when the
+        // document wound it up as if it had finished (a log fetch ends on
+        // the records it got): what came before the loss is not the whole.
+        if (m_portLost) {
+            std::fprintf(stderr, "altavo-cli: the operation did not finish; nothing more was done.\n");
+            return false;
+        }
+        // After its run of timeouts the document has dropped the queue, so
+        // what was waited for will never come, or comes only as far as it got.
+        const bool gaveUp = m_gaveUp;
+        if (!gaveUp && done())
+            return true;
         if (m_lastAnswerMs != seen) {
             seen = m_lastAnswerMs;
             silence.restart();
         }
-        // After its run of timeouts the document has dropped the queue, so
-        // what was waited for will never come.
-        if (m_gaveUp || silence.elapsed() > limitMs) {
+        if (gaveUp || silence.elapsed() > limitMs) {
             EndProgressLine();
-            std::fprintf(stderr, "altavo-cli: no answer from the instrument on %s within %d s.\n",
-                         qPrintable(PortName()), m_options.timeoutSeconds);
+            std::fprintf(stderr, "altavo-cli: no answer from the instrument on %s within %lld s.\n",
+                         qPrintable(PortName()), static_cast<long long>((limitMs + 999) / 1000));
             return false;
         }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    return true;
 }
 
 void CCliSession::FollowProgress(CTransferProgress &progress, std::function<bool()> completed)

@@ -80,6 +80,7 @@ private:
     CHistoryRecorder *m_recorder = nullptr;
     qint64 m_lastAnswerMs = 0;
     bool m_gaveUp = false;
+    bool m_portLost = false;
     bool m_terminal = false;
     CLinkTrace *m_trace = nullptr;
     bool m_lineOpen = false;

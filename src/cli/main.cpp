@@ -362,7 +362,13 @@ int Log(CCliSession &session, const CommandArgs &args)
     // The status poll of the windowed program: a silent second fetches the
     // record again.
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &doc, &CInstrumentDoc::PollInstrument);
+    // Only on an idle link, though: a slow instrument takes more than the
+    // second to answer a poll's own reads, and polls queued behind each other
+    // would starve the log requests for ever.
+    QObject::connect(&poll, &QTimer::timeout, &doc, [&doc] {
+        if (doc.Link().IsIdle())
+            doc.PollInstrument();
+    });
     poll.start(1000);
     log.Start();
     const bool fetched = session.WaitFor([&] { return ended; });

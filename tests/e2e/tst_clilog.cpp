@@ -82,6 +82,7 @@ private slots:
     void clearsOnlyAfterTheFileIsWritten();
     void savedFileNeedsNoInstrument();
     void generatedLogComesThroughWhole();
+    void instrumentGoneMidLogSavesNothing();
     void badArgumentsAreUsageErrors_data();
     void badArgumentsAreUsageErrors();
 
@@ -237,6 +238,22 @@ void TestCliLog::generatedLogComesThroughWhole()
                                         QRegularExpression::MultilineOption);
     QCOMPARE(run.out.count(row), int(expected.sessions.size()));
     QVERIFY(expected.sessions.size() > 1);
+}
+
+void TestCliLog::instrumentGoneMidLogSavesNothing()
+{
+    // The instrument goes away part-way through the records: what came is
+    // not the log, so no file looks as if it were.
+    CSimProcess sim;
+    QVERIFY(sim.Start({QStringLiteral("--pty"), QStringLiteral("--log-records"), QStringLiteral("150"),
+                       QStringLiteral("--end-after"), QStringLiteral("80")}));
+    const QString path = m_dir.filePath(QStringLiteral("cut.csv"));
+    const CliRun run = RunCli({QStringLiteral("--serial"), sim.Pty(), QStringLiteral("log"), QStringLiteral("--csv"), path});
+    QVERIFY2(run.status == 4, qPrintable(Describe(run)));
+    QVERIFY2(run.err.contains(QLatin1String("port was lost")) && run.err.contains(QLatin1String("did not finish")),
+             qPrintable(Describe(run)));
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(!run.out.contains(QLatin1String("Log saved")));
 }
 
 void TestCliLog::badArgumentsAreUsageErrors_data()

@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace RecordType;
@@ -88,6 +89,10 @@ private slots:
     void receiver();
     void receiverIsBounded();
     void faults();
+    void replyLostAfterActing();
+    void garbledRequest_data();
+    void garbledRequest();
+    void endsMidOperation();
     void programLinkAgrees_data();
     void programLinkAgrees();
 };
@@ -528,6 +533,96 @@ void TestSimModel::faults()
     // The same seed garbles the same character.
     CSimulator again(options);
     QCOMPARE(again.Serve(request), garbled);
+}
+
+void TestSimModel::replyLostAfterActing()
+{
+    FixedTime time;
+    SimOptions options;
+    options.now = time.Source();
+    options.replyDropProbability = 1.0;
+    CSimulator sim(options);
+    const QList<QByteArray> records = sim.Instrument().Log().Records();
+    QVERIFY(records.size() > 2);
+
+    // The instrument acts on every request; only the replies are lost.
+    QVERIFY(sim.Serve(Rec(WriteRam, 300, "\x5A")).isEmpty());
+    QCOMPARE(sim.Instrument().Ram(300, 1), QByteArray("\x5A"));
+    QVERIFY(sim.Serve("Z").isEmpty());
+    QVERIFY(sim.Serve("!").isEmpty());
+    QCOMPARE(sim.Counters().droppedReplies, quint64(3));
+    QCOMPARE(sim.Counters().dropped, quint64(0));
+    // The log has moved on: "?" brings the lost record back, "!" the next.
+    QCOMPARE(Decode(sim.Instrument().Handle("?")).data, records[0]);
+    QCOMPARE(Decode(sim.Instrument().Handle("!")).data, records[1]);
+}
+
+void TestSimModel::garbledRequest_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::newRow("word read") << Rec(ReadWords, 0x8006, Count(16));
+    QTest::newRow("RAM write") << Rec(WriteRam, 300, "\x5A");
+    QTest::newRow("log next") << QByteArray("!");
+    QTest::newRow("log repeat") << QByteArray("?");
+    QTest::newRow("log start") << QByteArray("Z");
+}
+
+void TestSimModel::garbledRequest()
+{
+    QFETCH(QByteArray, request);
+    FixedTime time;
+    SimOptions options;
+    options.now = time.Source();
+    options.requestGarbleProbability = 1.0;
+    for (quint32 seed = 1; seed <= 60; ++seed) {
+        options.seed = seed;
+        CSimulator sim(options);
+        CSimInstrument &instrument = sim.Instrument();
+        QCOMPARE(instrument.Handle(Rec(SelectBank, 0, QByteArray("\0\1", 2))), QByteArray("#"));
+        QCOMPARE(instrument.Handle("Z"), QByteArray("Z"));
+        const QByteArray ram = instrument.Ram(300, 1);
+        QByteArray arrived;
+        QObject::connect(&sim, &CSimulator::RequestServed, [&arrived](const QByteArray &r, const QByteArray &) { arrived = r; });
+        const QByteArray reply = sim.Serve(request);
+        QCOMPARE(sim.Counters().garbledRequests, quint64(1));
+        QCOMPARE(arrived.size(), request.size());
+        QVERIFY(arrived != request);
+        // A hex letter whose case flipped still reads as the same record.
+        if (request.size() > 1 && arrived.toUpper() == request.toUpper()) {
+            CSimInstrument clean;
+            QCOMPARE(clean.Handle(Rec(SelectBank, 0, QByteArray("\0\1", 2))), QByteArray("#"));
+            QCOMPARE(reply, clean.Handle(request));
+            continue;
+        }
+        // A record the instrument cannot read is refused, or never seen as
+        // one; a one-character request becomes noise.
+        if (request.size() == 1)
+            QCOMPARE(reply, QByteArray());
+        else
+            QVERIFY2(reply.isEmpty() || reply == "*", reply.constData());
+        // Nothing was done: the RAM byte unwritten, the log not moved on.
+        QCOMPARE(instrument.Ram(300, 1), ram);
+        QCOMPARE(Decode(instrument.Handle("!")).data, instrument.Log().Records().first());
+
+        CSimulator again(options);
+        QCOMPARE(again.Serve(request), reply);
+    }
+}
+
+void TestSimModel::endsMidOperation()
+{
+    FixedTime time;
+    SimOptions options;
+    options.now = time.Source();
+    options.endAfterRequests = 2;
+    CSimulator sim(options);
+    QSignalSpy ended(&sim, &CSimulator::Ended);
+    QCOMPARE(sim.Serve("Z"), QByteArray("Z"));
+    QVERIFY(!sim.Serve("!").isEmpty());
+    QCOMPARE(ended.count(), 0);
+    QVERIFY(sim.Serve("?").isEmpty());
+    QVERIFY(sim.Serve(Rec(ReadIdEntry, 81)).isEmpty());
+    QCOMPARE(ended.count(), 1);
 }
 
 void TestSimModel::programLinkAgrees_data()
