@@ -157,7 +157,7 @@ void CLinkTrace::OnEvent(const LinkEvent &event)
     m_noted.append({m_elapsed.nsecsElapsed() / 1000, event});
     if (!m_drainScheduled) {
         m_drainScheduled = true;
-        QTimer::singleShot(0, this, &CLinkTrace::Drain);
+        QTimer::singleShot(DrainDelayMs, this, &CLinkTrace::Drain);
     }
 }
 

@@ -18,6 +18,9 @@ class CLinkTrace : public QObject
 {
     Q_OBJECT
 public:
+    // Lines are written in batches this often, away from the conversation.
+    static constexpr int DrainDelayMs = 50;
+
     explicit CLinkTrace(CInstrumentLink &link, QObject *parent = nullptr);
     ~CLinkTrace() override;
 
