@@ -80,8 +80,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What shlibdeps cannot see because it is loaded at run time: Qt's platform
 # plugins for the windows.
 set(ALTAVO_DEB_PLUGIN_DEPENDS qt6-qpa-plugins)
-# The Qt SQL drivers of the instrument history (loaded as plugins, so named
-# here): libqt6sql6-sqlite, libqt6sql6-psql.
-set(ALTAVO_DEB_SQL_DEPENDS "")
+# The Qt SQL drivers of the instrument history, loaded as plugins too: the
+# SQLite one holds the default history, the PostgreSQL one a shared one.
+set(ALTAVO_DEB_SQL_DEPENDS libqt6sql6-sqlite libqt6sql6-psql)
 string(JOIN ", " CPACK_DEBIAN_PACKAGE_DEPENDS ${ALTAVO_DEB_PLUGIN_DEPENDS} ${ALTAVO_DEB_SQL_DEPENDS})
 include(CPack)
