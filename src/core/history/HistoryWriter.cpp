@@ -357,14 +357,10 @@ bool CHistoryWriter::RefreshDue(qint64 instrument, QString *error)
     if (bumpRequired && !anyBump)
         bumpDue = firstSeen;
     const QVariant none(QMetaType::fromType<qint64>());
-    if (!m_db.Prepare(q, QStringLiteral("UPDATE instrument SET last_cal = ?, cal_due = ?, last_bump = ?, bump_due = ? WHERE id = ?"), error))
-        return false;
-    q.addBindValue(lastCal.isNull() ? none : lastCal);
-    q.addBindValue(calDue.isNull() ? none : calDue);
-    q.addBindValue(lastBump.isNull() ? none : lastBump);
-    q.addBindValue(bumpDue.isNull() ? none : bumpDue);
-    q.addBindValue(instrument);
-    return m_db.Exec(q, error);
+    return Run(m_db, QStringLiteral("UPDATE instrument SET last_cal = ?, cal_due = ?, last_bump = ?, bump_due = ? WHERE id = ?"),
+               {lastCal.isNull() ? none : lastCal, calDue.isNull() ? none : calDue, lastBump.isNull() ? none : lastBump,
+                bumpDue.isNull() ? none : bumpDue, instrument},
+               error);
 }
 
 qint64 CHistoryWriter::FirmwareRun(const HistoryFirmwareRun &r, QString *error)
@@ -441,13 +437,8 @@ bool CHistoryWriter::RederiveAll(QString *error)
             return false;
         if (q.next()) {
             const CHistoryFields::SettingsFacts facts = CHistoryFields::Facts(q.value(0).toString());
-            QSqlQuery u = m_db.Query();
-            if (!m_db.Prepare(u, QStringLiteral("UPDATE instrument SET bump_required = ?, settings_cal = ? WHERE id = ?"), error))
-                return false;
-            u.addBindValue(facts.bumpTestRequired ? 1 : 0);
-            u.addBindValue(CHistoryFields::Ms(facts.lastCalDate));
-            u.addBindValue(instrument);
-            if (!m_db.Exec(u, error))
+            if (!Run(m_db, QStringLiteral("UPDATE instrument SET bump_required = ?, settings_cal = ? WHERE id = ?"),
+                     {facts.bumpTestRequired ? 1 : 0, CHistoryFields::Ms(facts.lastCalDate), instrument}, error))
                 return false;
         }
         if (!StoreCalibrations(instrument, CHistoryCalibrationFinder::Find(events), error) || !RefreshDue(instrument, error))
