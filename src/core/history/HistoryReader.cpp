@@ -36,6 +36,21 @@ QList<T> Select(const CHistoryDatabase &db, const QString &sql, const QVariantLi
         out.append(map(q));
     return out;
 }
+
+// The columns an operation's row starts with: id, op key, serial, time,
+// computer, user; its own ones follow from column 6.
+template <typename R>
+R Operation(const QSqlQuery &q)
+{
+    R r;
+    r.id = q.value(0).toLongLong();
+    r.opKey = q.value(1).toString();
+    r.serial = q.value(2).toString();
+    r.time = CHistoryFields::FromMs(q.value(3));
+    r.computer = q.value(4).toString();
+    r.user = q.value(5).toString();
+    return r;
+}
 } // namespace
 
 std::optional<HistoryInstrument> CHistoryReader::Instrument(const QString &serial, QString *error) const
@@ -107,19 +122,13 @@ QList<HistoryFleetRow> CHistoryReader::Due(int days, const QDateTime &now, QStri
 QList<HistorySnapshot> CHistoryReader::Snapshots(const QString &serial, qint64 id, QString *error) const
 {
     const QString where = id ? QStringLiteral("s.id = ?") : QStringLiteral("i.serial = ?");
-    const QString sql = QStringLiteral("SELECT s.id, s.op_key, i.serial, s.kind, s.time, s.computer, s.user_name, s.options_text,"
+    const QString sql = QStringLiteral("SELECT s.id, s.op_key, i.serial, s.time, s.computer, s.user_name, s.kind, s.options_text,"
                                        " s.verified, s.differences FROM snapshot s JOIN instrument i ON i.id = s.instrument"
                                        " WHERE %1 ORDER BY s.time DESC, s.id DESC")
                             .arg(where);
     return Select<HistorySnapshot>(m_db, sql, {id ? QVariant(id) : QVariant(serial)}, error, [](const QSqlQuery &q) {
-        HistorySnapshot s;
-        s.id = q.value(0).toLongLong();
-        s.opKey = q.value(1).toString();
-        s.serial = q.value(2).toString();
-        s.kind = HistorySnapshot::Kind(q.value(3).toInt());
-        s.time = CHistoryFields::FromMs(q.value(4));
-        s.computer = q.value(5).toString();
-        s.user = q.value(6).toString();
+        HistorySnapshot s = Operation<HistorySnapshot>(q);
+        s.kind = HistorySnapshot::Kind(q.value(6).toInt());
         s.optionsText = q.value(7).toString();
         s.verified = q.value(8).toInt() != 0;
         s.differences = CHistoryFields::Differences(q.value(9).toString());
@@ -130,21 +139,15 @@ QList<HistorySnapshot> CHistoryReader::Snapshots(const QString &serial, qint64 i
 QList<HistoryLogRetrieval> CHistoryReader::Retrievals(const QString &serial, qint64 id, QString *error) const
 {
     const QString where = id ? QStringLiteral("r.id = ?") : QStringLiteral("i.serial = ?");
-    const QString sql = QStringLiteral("SELECT r.id, r.op_key, i.serial, r.source, r.file_name, r.time, r.computer, r.user_name,"
+    const QString sql = QStringLiteral("SELECT r.id, r.op_key, i.serial, r.time, r.computer, r.user_name, r.source, r.file_name,"
                                        " r.entry_count, r.added_count, r.first_entry, r.last_entry, r.sensors"
                                        " FROM log_retrieval r JOIN instrument i ON i.id = r.instrument WHERE %1"
                                        " ORDER BY r.time DESC, r.id DESC")
                             .arg(where);
     return Select<HistoryLogRetrieval>(m_db, sql, {id ? QVariant(id) : QVariant(serial)}, error, [](const QSqlQuery &q) {
-        HistoryLogRetrieval r;
-        r.id = q.value(0).toLongLong();
-        r.opKey = q.value(1).toString();
-        r.serial = q.value(2).toString();
-        r.source = HistoryLogRetrieval::Source(q.value(3).toInt());
-        r.fileName = q.value(4).toString();
-        r.time = CHistoryFields::FromMs(q.value(5));
-        r.computer = q.value(6).toString();
-        r.user = q.value(7).toString();
+        HistoryLogRetrieval r = Operation<HistoryLogRetrieval>(q);
+        r.source = HistoryLogRetrieval::Source(q.value(6).toInt());
+        r.fileName = q.value(7).toString();
         r.entryCount = q.value(8).toLongLong();
         r.addedCount = q.value(9).toLongLong();
         r.firstEntry = CHistoryFields::FromMs(q.value(10));
@@ -175,13 +178,7 @@ QList<HistoryFirmwareRun> CHistoryReader::FirmwareRuns(const QString &serial, QS
     const QString sql = QStringLiteral("SELECT id, op_key, serial, time, computer, user_name, file_name, sha256, passed, result"
                                        " FROM firmware_run WHERE serial = ? ORDER BY time DESC, id DESC");
     return Select<HistoryFirmwareRun>(m_db, sql, {serial}, error, [](const QSqlQuery &q) {
-        HistoryFirmwareRun r;
-        r.id = q.value(0).toLongLong();
-        r.opKey = q.value(1).toString();
-        r.serial = q.value(2).toString();
-        r.time = CHistoryFields::FromMs(q.value(3));
-        r.computer = q.value(4).toString();
-        r.user = q.value(5).toString();
+        HistoryFirmwareRun r = Operation<HistoryFirmwareRun>(q);
         r.fileName = q.value(6).toString();
         r.sha256 = q.value(7).toString();
         r.passed = q.value(8).toInt() != 0;
@@ -195,13 +192,7 @@ QList<HistoryBoardTest> CHistoryReader::BoardTests(const QString &serial, QStrin
     const QString sql = QStringLiteral("SELECT id, op_key, serial, time, computer, user_name, group_name, passed, detail"
                                        " FROM board_test WHERE serial = ? ORDER BY time DESC, id DESC");
     return Select<HistoryBoardTest>(m_db, sql, {serial}, error, [](const QSqlQuery &q) {
-        HistoryBoardTest r;
-        r.id = q.value(0).toLongLong();
-        r.opKey = q.value(1).toString();
-        r.serial = q.value(2).toString();
-        r.time = CHistoryFields::FromMs(q.value(3));
-        r.computer = q.value(4).toString();
-        r.user = q.value(5).toString();
+        HistoryBoardTest r = Operation<HistoryBoardTest>(q);
         r.group = q.value(6).toString();
         r.passed = q.value(7).toInt() != 0;
         r.detail = q.value(8).toString();
