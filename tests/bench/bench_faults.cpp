@@ -18,33 +18,6 @@ namespace {
 
 constexpr double SerialReplyPeriodS = 0.5; // the link's reply period on a serial port
 
-// 128 K words above the boot area, 16 words a record, as bench_hex makes it:
-// the program area with a pattern, the other sectors with words any cell can
-// take (zeros), the configuration sector left to the run.
-QByteArray Image256K()
-{
-    QByteArray text;
-    int bank = -1;
-    auto add = [&](quint32 first, quint32 end) {
-        for (quint32 word = first; word < end; word += 16) {
-            if (int(word >> 15) != bank) {
-                bank = int(word >> 15);
-                text += HexRecordLine(0, 4, QByteArray(1, '\0') + char(bank));
-            }
-            QByteArray data;
-            for (quint32 w = word; w < word + 16; ++w) {
-                const quint16 v = w < 0xA000 ? quint16(0x3000 + 13 * w) : quint16(0);
-                data += char(v & 0xFF);
-                data += char(v >> 8);
-            }
-            text += HexRecordLine(int((word & 0x7FFF) * 2), 0, data);
-        }
-    };
-    add(0x4000, 0xC000);
-    add(0x10000, 0x28000);
-    return text + HexRecordLine(0, 1, {});
-}
-
 struct Timing
 {
     bool ok = false;
@@ -114,7 +87,7 @@ int main(int argc, char **argv)
     const QString image = dir.filePath(QStringLiteral("fw256k.hex"));
     {
         QFile f(image);
-        if (!f.open(QIODevice::WriteOnly) || f.write(Image256K()) < 0)
+        if (!f.open(QIODevice::WriteOnly) || f.write(HexImage256K()) < 0)
             return 1;
     }
     struct Case

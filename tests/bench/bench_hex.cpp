@@ -1,6 +1,7 @@
 // Firmware benchmarks: checking and parsing a 256 KB image held as Intel HEX
 // text, and programming it into the simulator on a pseudo-terminal at 115200
 // baud, as elapsed time over the line time of the characters exchanged.
+#include "BenchSettings.h"
 #include "HexText.h"
 #include "ProgramRuns.h"
 #include "Turnaround.h"
@@ -13,7 +14,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -21,40 +21,6 @@
 
 namespace {
 constexpr double LineCharsPerSecond = 11520.0; // 115200 baud, 10 bits a character
-
-/*
- * 128 K words (256 KB) above the boot area, 16 words a record. The
- * configuration sector (0xC000..0xFFFF) is left out: the run erases and
- * stamps it itself. The program area the boot loader erases gets a varied
- * pattern; the rest of the flash keeps whatever it holds, so only zero words
- * (reachable by clearing bits whatever the cells hold) go there.
- */
-QByteArray Image256K(qint64 *words)
-{
-    QByteArray text;
-    text.reserve(700 * 1024);
-    int bank = -1;
-    *words = 0;
-    auto add = [&](quint32 first, quint32 end) {
-        for (quint32 word = first; word < end; word += 16) {
-            if (int(word >> 15) != bank) {
-                bank = int(word >> 15);
-                text += HexRecordLine(0, 4, QByteArray(1, '\0') + char(bank));
-            }
-            QByteArray data;
-            for (quint32 w = word; w < word + 16; ++w) {
-                const quint16 v = w < 0xA000 ? quint16(0x3000 + 13 * w) : quint16(0);
-                data += char(v & 0xFF);
-                data += char(v >> 8);
-            }
-            text += HexRecordLine(int((word & 0x7FFF) * 2), 0, data);
-            *words += 16;
-        }
-    };
-    add(0x4000, 0xC000);
-    add(0x10000, 0x28000);
-    return text + HexRecordLine(0, 1, {});
-}
 
 void BenchParse(const QByteArray &text)
 {
@@ -134,11 +100,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir settings;
-    QStandardPaths::setTestModeEnabled(true);
-    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
-    qputenv("ALTAVO_SIM", ALTAVO_SIM_PATH);
+    UseBenchSettings(settings);
     qint64 words = 0;
-    const QByteArray text = Image256K(&words);
+    const QByteArray text = HexImage256K(&words);
     BenchParse(text);
     if (argc > 1 && QByteArray(argv[1]) == "--parse-only")
         return 0;

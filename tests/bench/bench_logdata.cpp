@@ -2,6 +2,7 @@
 // records, the CSV file of a million rows saved and read back, the chart
 // series of a 100 000-point session, and a 2000-record log fetched from the
 // simulator on a pseudo-terminal at 115200 baud.
+#include "BenchSettings.h"
 #include "EventWait.h"
 #include "ProgramRuns.h"
 #include "Turnaround.h"
@@ -21,7 +22,6 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -191,9 +191,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir settings;
-    QStandardPaths::setTestModeEnabled(true);
-    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
-    qputenv("ALTAVO_SIM", ALTAVO_SIM_PATH);
+    UseBenchSettings(settings);
     const int records = argc > 1 ? QByteArray(argv[1]).toInt() : 1000000;
     const int fetched = argc > 2 ? QByteArray(argv[2]).toInt() : 2000;
     int rc = BenchOffline(records);

@@ -1,6 +1,7 @@
 // What the protocol trace costs the line: whole uploads (with the ID
 // entries) against the simulator on a pseudo-terminal at 115200 baud, in
 // turn without and with the trace file, as the ratio of their times.
+#include "BenchSettings.h"
 #include "EventWait.h"
 #include "ProgramRuns.h"
 #include "document/InstrumentDoc.h"
@@ -9,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -37,9 +37,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    QStandardPaths::setTestModeEnabled(true);
-    qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
-    qputenv("ALTAVO_SIM", ALTAVO_SIM_PATH);
+    UseBenchSettings(dir);
     const int rounds = argc > 1 ? qMax(1, QByteArray(argv[1]).toInt()) : 5;
 
     CSimProcess sim;

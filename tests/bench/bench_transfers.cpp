@@ -1,6 +1,7 @@
 // Transfer benchmarks: the whole settings upload (with the ID entries) and the
 // whole download against the simulator on a pseudo-terminal at 115200 baud,
 // as elapsed time over the line time of the characters actually exchanged.
+#include "BenchSettings.h"
 #include "EventWait.h"
 #include "ProgramRuns.h"
 #include "Turnaround.h"
@@ -10,7 +11,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -92,9 +92,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir settings;
-    QStandardPaths::setTestModeEnabled(true);
-    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
-    qputenv("ALTAVO_SIM", ALTAVO_SIM_PATH);
+    UseBenchSettings(settings);
     const int rounds = argc > 1 ? qMax(1, QByteArray(argv[1]).toInt()) : 3;
 
     CSimProcess sim;

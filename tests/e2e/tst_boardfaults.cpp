@@ -10,6 +10,7 @@
 // the other, so a slow board is left to the command-line table (at 200 ms an
 // exchange this group would take half an hour), and the link's reply periods
 // are cut so that 400 lost replies cost seconds, not minutes.
+#include "AgreeingOperator.h"
 #include "SimRig.h"
 #include "boardtest/BoardTestSequence.h"
 #include "boardtest/EngineDownload.h"
@@ -27,14 +28,7 @@ constexpr int RunTimeoutMs = 100000;
 
 // Answers every question Yes and watches the messages; the flash group asks
 // nothing of the test box.
-class Operator : public IUserPrompt
-{
-public:
-    QStringList messages;
-    void Message(const QString &, const QString &text, Icon) override { messages.append(text); }
-    bool AskYesNo(const QString &, const QString &) override { return true; }
-    bool AskOkCancel(const QString &, const QString &) override { return true; }
-};
+using Operator = AgreeingOperator;
 
 struct Fault
 {

@@ -1,10 +1,8 @@
 // altavo-cli and the instrument history: a fleet of simulated instruments recorded into SQLite and PostgreSQL, logs and CSV files kept once, concurrent writers, the spool while the server is down, and the history commands' output and exit statuses.
 #include "HexText.h"
-#include "PgServer.h"
+#include "HistoryEngines.h"
 #include "ProgramRuns.h"
-#include "SimLogGenerator.h"
 #include "datalog/LogCsv.h"
-#include "datalog/LogDecoder.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -82,21 +80,12 @@ void TestCliHistory::cleanupTestCase()
 
 void TestCliHistory::Engines()
 {
-    QTest::addColumn<QString>("engine");
-    QTest::newRow("sqlite") << QStringLiteral("sqlite");
-    QTest::newRow("postgresql") << QStringLiteral("postgresql");
+    HistoryEngineRows();
 }
 
 QString TestCliHistory::FreshLocation()
 {
-    QFETCH(QString, engine);
-    const QString name = QStringLiteral("fleet%1").arg(++m_databases);
-    if (engine == QLatin1String("sqlite"))
-        return m_dir.filePath(name + QStringLiteral(".db"));
-    QString error;
-    if (!m_pg.CreateDatabase(name, &error))
-        qWarning("%s", qPrintable(error));
-    return m_pg.Url(name);
+    return FreshHistoryLocation(m_dir, m_pg, QStringLiteral("fleet%1").arg(++m_databases));
 }
 
 QString TestCliHistory::CsvOf(quint32 seed, int records)
@@ -108,12 +97,7 @@ QString TestCliHistory::CsvOf(quint32 seed, int records)
     const QDateTime now(QDate(2026, 3, 18), QTime(1, 30, 0), Qt::UTC);
     const CSimLogGenerator::Result log = CSimLogGenerator::Build(seed, records, now, s);
     const LogSensors sensors(QStringLiteral("CO"), 1, QStringLiteral("H2S"), 10, 100);
-    LogDecoder decoder(sensors);
-    decoder.SetRunningDate(log.start.date());
-    QList<LogRecord> entries{LogRecord::Marker(LogRecord::StartOfLog, log.start)};
-    for (const QByteArray &r : log.records)
-        decoder.Decode(r, entries);
-    entries.append(LogRecord::Marker(LogRecord::EndOfLog, now));
+    const QList<LogRecord> entries = DecodedLog(log, sensors, now);
     const QString path = m_dir.filePath(QStringLiteral("log%1-%2.csv").arg(seed).arg(records));
     QString error;
     if (!LogCsv::Save(path, entries, sensors, &error))

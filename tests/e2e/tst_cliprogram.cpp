@@ -19,28 +19,7 @@
 
 namespace {
 
-using Blocks = QList<QPair<quint32, QList<quint16>>>;
-
-// 16 words a record, a bank record wherever the bank changes.
-QByteArray HexImage(const Blocks &blocks)
-{
-    QByteArray text;
-    int bank = -1;
-    for (const auto &[first, words] : blocks) {
-        for (int i = 0; i < words.size(); i += 16) {
-            const quint32 word = first + quint32(i);
-            if (int(word >> 15) != bank) {
-                bank = int(word >> 15);
-                text += HexRecordLine(0, 4, QByteArray(1, '\0') + char(bank));
-            }
-            QByteArray data;
-            for (quint16 w : words.mid(i, 16))
-                data += char(w & 0xFF) + QByteArray(1, char(w >> 8));
-            text += HexRecordLine(int((word & 0x7FFF) * 2), 0, data);
-        }
-    }
-    return text + HexRecordLine(0, 1, {});
-}
+using Blocks = HexWordBlocks;
 
 // A firmware image for the simulated instrument: its own boot-loader words
 // to compare, code below the first sector and in the code sector.
@@ -130,7 +109,7 @@ QString TestCliProgram::Image(const QString &name, const QByteArray &text)
 void TestCliProgram::programLandsWordForWord()
 {
     const Blocks image = Firmware();
-    const CliRun run = Cli({QStringLiteral("program"), Image(QStringLiteral("fw.hex"), HexImage(image))});
+    const CliRun run = Cli({QStringLiteral("program"), Image(QStringLiteral("fw.hex"), HexWordImage(image))});
     QVERIFY2(run.status == 0, qPrintable(Describe(run)));
     QVERIFY2(run.out.contains(QLatin1String("serial number 1 (00000001)")), qPrintable(run.out));
     QVERIFY2(run.err.contains(QRegularExpression(QStringLiteral("Programming (\\d+)/\\1\\n"))), qPrintable(run.err));
@@ -163,7 +142,7 @@ void TestCliProgram::programLandsWordForWord()
 
 void TestCliProgram::damagedFileSendsNothing()
 {
-    QByteArray text = HexImage(Firmware());
+    QByteArray text = HexWordImage(Firmware());
     const qsizetype line3 = text.indexOf('\n', text.indexOf('\n') + 1) + 1;
     text[line3 + 12] = text[line3 + 12] == 'A' ? 'B' : 'A'; // a data digit of line 3: the checksum no longer fits
     const QString path = Image(QStringLiteral("damaged.hex"), text);
@@ -177,7 +156,7 @@ void TestCliProgram::damagedFileSendsNothing()
 
 void TestCliProgram::bootMismatchStops()
 {
-    const CliRun run = Cli({QStringLiteral("program"), Image(QStringLiteral("other.hex"), HexImage(Firmware(0x0100)))});
+    const CliRun run = Cli({QStringLiteral("program"), Image(QStringLiteral("other.hex"), HexWordImage(Firmware(0x0100)))});
     QCOMPARE(run.status, 1);
     const CSimInstrument model;
     const QString line = QStringLiteral("000A\t%1\t%2")
@@ -188,7 +167,7 @@ void TestCliProgram::bootMismatchStops()
     QVERIFY(!run.out.contains(QLatin1String("serial number")));
 
     // A good file afterwards programs the instrument as usual.
-    const CliRun again = Cli({QStringLiteral("program"), Image(QStringLiteral("fw.hex"), HexImage(Firmware()))});
+    const CliRun again = Cli({QStringLiteral("program"), Image(QStringLiteral("fw.hex"), HexWordImage(Firmware()))});
     QVERIFY2(again.status == 0, qPrintable(Describe(again)));
 }
 
@@ -204,7 +183,7 @@ void TestCliProgram::wizardSetsUpInstrument()
 {
     QFETCH(QString, model);
     QFETCH(QString, configuration);
-    const QString path = Image(QStringLiteral("fw.hex"), HexImage(Firmware()));
+    const QString path = Image(QStringLiteral("fw.hex"), HexWordImage(Firmware()));
     const CliRun run = Cli({QStringLiteral("wizard"), QStringLiteral("--model"), model, path});
     QVERIFY2(run.status == 0, qPrintable(Describe(run)));
     QVERIFY(run.out.contains(QStringLiteral("Configuration:      ") + configuration));
@@ -230,7 +209,7 @@ void TestCliProgram::usage()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, message);
-    Image(QStringLiteral("fw.hex"), HexImage(Firmware()));
+    Image(QStringLiteral("fw.hex"), HexWordImage(Firmware()));
     for (QString &a : args) {
         if (a == QLatin1String("fw.hex"))
             a = m_dir.filePath(a);

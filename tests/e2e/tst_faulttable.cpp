@@ -94,28 +94,7 @@ struct Cell
     bool Ends() const { return qstrcmp(fault.name, "ended") == 0; }
 };
 
-using Blocks = QList<QPair<quint32, QList<quint16>>>;
-
-// 16 words a record, a bank record wherever the bank changes.
-QByteArray HexImage(const Blocks &blocks)
-{
-    QByteArray text;
-    int bank = -1;
-    for (const auto &[first, words] : blocks) {
-        for (int i = 0; i < words.size(); i += 16) {
-            const quint32 word = first + quint32(i);
-            if (int(word >> 15) != bank) {
-                bank = int(word >> 15);
-                text += HexRecordLine(0, 4, QByteArray(1, '\0') + char(bank));
-            }
-            QByteArray data;
-            for (quint16 w : words.mid(i, 16))
-                data += char(w & 0xFF) + QByteArray(1, char(w >> 8));
-            text += HexRecordLine(int((word & 0x7FFF) * 2), 0, data);
-        }
-    }
-    return text + HexRecordLine(0, 1, {});
-}
+using Blocks = HexWordBlocks;
 
 // A firmware image for the simulated instrument: its boot-loader words to
 // compare, code below the first sector, in the code sector and in bank 1.
@@ -445,7 +424,7 @@ void TestFaultTable::initTestCase()
         qInfo("cells kept in %s", qPrintable(m_dir.path()));
     }
     m_table = std::make_unique<CTable>(m_dir.path());
-    QVERIFY(WriteFile(m_table->Firmware(), HexImage(Firmware())));
+    QVERIFY(WriteFile(m_table->Firmware(), HexWordImage(Firmware())));
     // A pattern over the cell names, to rerun some cells by hand (the clean
     // ones always run: the others are compared with them).
     const QString only = qEnvironmentVariable("ALTAVO_FAULT_CELLS");

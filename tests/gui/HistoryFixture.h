@@ -1,6 +1,7 @@
 // The fleet the history window tests share: simulated instruments of their own serial numbers recorded into a real SQLite file, and the log events that make calibrations.
 #pragma once
 
+#include "LogEvent.h"
 #include "ProgramRuns.h"
 #include "SimRig.h"
 #include "app/AltavoApp.h"
@@ -56,16 +57,6 @@
 // The instrument keeps its last calibration date without a year, so the
 // dates here follow the day the test runs.
 inline const QDateTime Now = QDateTime::currentDateTimeUtc();
-
-inline LogRecord Event(int code, const QDateTime &time, quint32 param = 0)
-{
-    LogRecord e;
-    e.kind = LogRecord::Event;
-    e.code = quint32(code);
-    e.param = param;
-    e.time = time;
-    return e;
-}
 
 // A passed HC calibration ending at t, and a passed bump test a minute later.
 inline QList<LogRecord> CalibrationAt(const QDateTime &t)
@@ -163,6 +154,35 @@ struct HistoryFleet
     std::unique_ptr<CHistoryStore> store;
     std::vector<std::unique_ptr<Instrument>> fleet;
 };
+
+// Settings in a temporary folder of their own, under the program's names.
+inline void UseHistoryTestSettings(QTemporaryDir &settings)
+{
+    UseTemporarySettings(settings);
+    QApplication::setOrganizationName(QString::fromLatin1(Pref::Organisation));
+    QApplication::setApplicationName(QString::fromLatin1(Pref::Application));
+}
+
+// Each test starts with no preferences stored.
+inline void ClearPreferences()
+{
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(Pref::Organisation),
+              QString::fromLatin1(Pref::Application))
+        .clear();
+}
+
+// The application on the simulator, without the splash or the single-instance
+// check; null when it did not start.
+inline std::unique_ptr<CAltavoApp> StartSimulatedApp()
+{
+    auto app = std::make_unique<CAltavoApp>();
+    CAltavoApp::StartOptions options;
+    options.singleInstance = false;
+    options.splash = false;
+    if (!app->Start({QStringLiteral("--simulate")}, options))
+        return nullptr;
+    return app;
+}
 
 inline void Shot(QWidget *w, const QString &name)
 {

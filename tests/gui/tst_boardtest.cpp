@@ -1,6 +1,7 @@
 // The "Interactive Test" view over the simulated board: the tree with its
 // state images, the prompt window and its "Cancel", the programming view asked
 // for, and a picture of the view mid-run.
+#include "AgreeingOperator.h"
 #include "SimRig.h"
 #include "app/CommandIds.h"
 #include "boardtest/BoardTestPrompt.h"
@@ -17,14 +18,7 @@
 #include <QTreeWidget>
 
 namespace {
-class Operator : public IUserPrompt
-{
-public:
-    QStringList messages;
-    void Message(const QString &, const QString &text, Icon) override { messages.append(text); }
-    bool AskYesNo(const QString &, const QString &) override { return true; }
-    bool AskOkCancel(const QString &, const QString &) override { return true; }
-};
+using Operator = AgreeingOperator;
 
 bool ShowsImage(QTreeWidgetItem *item, const char *image)
 {

@@ -31,18 +31,14 @@ private:
 
 void TestHistoryWindow::initTestCase()
 {
-    UseTemporarySettings(m_settings);
-    QApplication::setOrganizationName(QString::fromLatin1(Pref::Organisation));
-    QApplication::setApplicationName(QString::fromLatin1(Pref::Application));
+    UseHistoryTestSettings(m_settings);
     QVERIFY(CViewRegistry::FindTitle(CHistoryWindow::Title));
     QCOMPARE(CViewRegistry::FindTitle(CHistoryWindow::Title)->commandId, int(CommandId::InstrumentHistory));
 }
 
 void TestHistoryWindow::init()
 {
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(Pref::Organisation),
-              QString::fromLatin1(Pref::Application))
-        .clear();
+    ClearPreferences();
     QVERIFY(m_h.Reset());
 }
 
@@ -355,11 +351,8 @@ void TestHistoryWindow::mainFrameShowsHistoryWarning()
     f.write("These are a technician's notes, not a database.\n");
     f.close();
     CHistoryStore::SetPreferredLocation(server ? QStringLiteral("postgresql://nobody@127.0.0.1:1/frame") : notOurs);
-    auto app = std::make_unique<CAltavoApp>();
-    CAltavoApp::StartOptions options;
-    options.singleInstance = false;
-    options.splash = false;
-    QVERIFY(app->Start({QStringLiteral("--simulate")}, options));
+    auto app = StartSimulatedApp();
+    QVERIFY(app);
     CMainFrame *frame = app->MainFrame();
     const auto label = [frame]() -> QLabel * {
         for (QLabel *l : frame->statusBar()->findChildren<QLabel *>()) {
@@ -431,11 +424,8 @@ void TestHistoryWindow::mainFrameRecordsAndOpensHistory()
 {
     const QString file = m_h.dir->filePath(QStringLiteral("frame.db"));
     CHistoryStore::SetPreferredLocation(file);
-    auto app = std::make_unique<CAltavoApp>();
-    CAltavoApp::StartOptions options;
-    options.singleInstance = false;
-    options.splash = false;
-    QVERIFY(app->Start({QStringLiteral("--simulate")}, options));
+    auto app = StartSimulatedApp();
+    QVERIFY(app);
     CMainFrame *frame = app->MainFrame();
     QVERIFY(frame);
     QCOMPARE(frame->History().Store().Location(), file);

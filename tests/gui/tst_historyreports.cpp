@@ -21,16 +21,12 @@ private:
 
 void TestHistoryReports::initTestCase()
 {
-    UseTemporarySettings(m_settings);
-    QApplication::setOrganizationName(QString::fromLatin1(Pref::Organisation));
-    QApplication::setApplicationName(QString::fromLatin1(Pref::Application));
+    UseHistoryTestSettings(m_settings);
 }
 
 void TestHistoryReports::init()
 {
-    QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromLatin1(Pref::Organisation),
-              QString::fromLatin1(Pref::Application))
-        .clear();
+    ClearPreferences();
     QVERIFY(m_h.Reset());
 }
 

@@ -1,9 +1,8 @@
 // The instrument history on a real SQLite file and a real PostgreSQL server: entries stored once, CSV imports, due dates, the spool, the migration from the first schema, foreign and damaged files.
-#include "PgServer.h"
-#include "SimLogGenerator.h"
+#include "HistoryEngines.h"
+#include "LogEvent.h"
 #include "datalog/LogCsv.h"
 #include "datalog/LogCsvReader.h"
-#include "datalog/LogDecoder.h"
 #include "history/HistoryBulkInsert.h"
 #include "history/HistoryDatabase.h"
 #include "history/HistoryLocation.h"
@@ -33,14 +32,7 @@ QList<LogRecord> GeneratedLog(quint32 seed, int records, LogSensors *sensorsOut 
     const LogSensors sensors(QStringLiteral("CO"), 1, QStringLiteral("H2S"), 1, 100);
     if (sensorsOut)
         *sensorsOut = sensors;
-    LogDecoder decoder(sensors);
-    decoder.SetRunningDate(log.start.date());
-    QList<LogRecord> entries;
-    entries.append(LogRecord::Marker(LogRecord::StartOfLog, log.start));
-    for (const QByteArray &r : log.records)
-        decoder.Decode(r, entries);
-    entries.append(LogRecord::Marker(LogRecord::EndOfLog, Now));
-    return entries;
+    return DecodedLog(log, sensors, Now);
 }
 
 QList<LogRecord> Stored(const QList<LogRecord> &entries)
@@ -51,16 +43,6 @@ QList<LogRecord> Stored(const QList<LogRecord> &entries)
             out.append(e);
     }
     return out;
-}
-
-LogRecord Event(int code, const QDateTime &time, quint32 param = 0)
-{
-    LogRecord e;
-    e.kind = LogRecord::Event;
-    e.code = quint32(code);
-    e.param = param;
-    e.time = time;
-    return e;
 }
 
 QString Options(int calInterval, bool bump)
@@ -133,21 +115,12 @@ void TestHistory::cleanupTestCase()
 
 void TestHistory::Engines()
 {
-    QTest::addColumn<QString>("engine");
-    QTest::newRow("sqlite") << QStringLiteral("sqlite");
-    QTest::newRow("postgresql") << QStringLiteral("postgresql");
+    HistoryEngineRows();
 }
 
 QString TestHistory::FreshLocation()
 {
-    QFETCH(QString, engine);
-    const QString name = QStringLiteral("h%1").arg(++m_databases);
-    if (engine == QLatin1String("sqlite"))
-        return m_dir.filePath(name + QStringLiteral(".db"));
-    QString error;
-    if (!m_pg.CreateDatabase(name, &error))
-        qWarning("%s", qPrintable(error));
-    return m_pg.Url(name);
+    return FreshHistoryLocation(m_dir, m_pg, QStringLiteral("h%1").arg(++m_databases));
 }
 
 void TestHistory::entriesAreStoredOnce()

@@ -17,6 +17,40 @@ QString SensorName(int sensor)
 {
     return sensor >= 0 && sensor < 4 ? SensorNames[sensor] : QStringLiteral("Sensor %1").arg(sensor);
 }
+
+// Runs one query with its bound values and maps each row it returns; an empty
+// list (with *error set) when the database failed.
+template <typename T, typename RowMapper>
+QList<T> Select(const CHistoryDatabase &db, const QString &sql, const QVariantList &binds, QString *error, RowMapper map)
+{
+    QSqlQuery q = db.Query();
+    q.setForwardOnly(true);
+    if (!db.Prepare(q, sql, error))
+        return {};
+    for (const QVariant &v : binds)
+        q.addBindValue(v);
+    if (!db.Exec(q, error))
+        return {};
+    QList<T> out;
+    while (q.next())
+        out.append(map(q));
+    return out;
+}
+
+// The columns an operation's row starts with: id, op key, serial, time,
+// computer, user; its own ones follow from column 6.
+template <typename R>
+R Operation(const QSqlQuery &q)
+{
+    R r;
+    r.id = q.value(0).toLongLong();
+    r.opKey = q.value(1).toString();
+    r.serial = q.value(2).toString();
+    r.time = CHistoryFields::FromMs(q.value(3));
+    r.computer = q.value(4).toString();
+    r.user = q.value(5).toString();
+    return r;
+}
 } // namespace
 
 std::optional<HistoryInstrument> CHistoryReader::Instrument(const QString &serial, QString *error) const
@@ -43,23 +77,15 @@ std::optional<HistoryInstrument> CHistoryReader::Instrument(const QString &seria
 
 QList<HistoryFleetRow> CHistoryReader::Rows(const QString &where, const QDateTime &now, const QDateTime &until, QString *error) const
 {
-    QSqlQuery q = m_db.Query();
-    q.setForwardOnly(true);
     QString sql = QStringLiteral("SELECT serial, instrument_id, configuration, version, last_seen, last_cal, cal_due, last_bump,"
                                  " bump_due FROM instrument");
-    if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where;
-    sql += QStringLiteral(" ORDER BY serial");
-    if (!m_db.Prepare(q, sql, error))
-        return {};
+    QVariantList binds;
     if (!where.isEmpty()) {
-        q.addBindValue(until.toMSecsSinceEpoch());
-        q.addBindValue(until.toMSecsSinceEpoch());
+        sql += QStringLiteral(" WHERE ") + where;
+        binds = {until.toMSecsSinceEpoch(), until.toMSecsSinceEpoch()};
     }
-    if (!m_db.Exec(q, error))
-        return {};
-    QList<HistoryFleetRow> rows;
-    while (q.next()) {
+    sql += QStringLiteral(" ORDER BY serial");
+    return Select<HistoryFleetRow>(m_db, sql, binds, error, [&](const QSqlQuery &q) {
         HistoryFleetRow r;
         r.serial = q.value(0).toString();
         r.instrumentId = q.value(1).toString();
@@ -71,9 +97,8 @@ QList<HistoryFleetRow> CHistoryReader::Rows(const QString &where, const QDateTim
         r.lastBumpTest = CHistoryFields::FromMs(q.value(7));
         r.bumpTestDue = CHistoryFields::FromMs(q.value(8));
         r.overdue = (r.calibrationDue.isValid() && r.calibrationDue < now) || (r.bumpTestDue.isValid() && r.bumpTestDue < now);
-        rows.append(r);
-    }
-    return rows;
+        return r;
+    });
 }
 
 QList<HistoryFleetRow> CHistoryReader::Fleet(const QDateTime &now, QString *error) const
@@ -96,88 +121,47 @@ QList<HistoryFleetRow> CHistoryReader::Due(int days, const QDateTime &now, QStri
 
 QList<HistorySnapshot> CHistoryReader::Snapshots(const QString &serial, qint64 id, QString *error) const
 {
-    QSqlQuery q = m_db.Query();
     const QString where = id ? QStringLiteral("s.id = ?") : QStringLiteral("i.serial = ?");
-    if (!m_db.Prepare(q, QStringLiteral("SELECT s.id, s.op_key, i.serial, s.kind, s.time, s.computer, s.user_name, s.options_text,"
-                                        " s.verified, s.differences FROM snapshot s JOIN instrument i ON i.id = s.instrument"
-                                        " WHERE %1 ORDER BY s.time DESC, s.id DESC")
-                             .arg(where),
-                      error))
-        return {};
-    if (id)
-        q.addBindValue(id);
-    else
-        q.addBindValue(serial);
-    if (!m_db.Exec(q, error))
-        return {};
-    QList<HistorySnapshot> out;
-    while (q.next()) {
-        HistorySnapshot s;
-        s.id = q.value(0).toLongLong();
-        s.opKey = q.value(1).toString();
-        s.serial = q.value(2).toString();
-        s.kind = HistorySnapshot::Kind(q.value(3).toInt());
-        s.time = CHistoryFields::FromMs(q.value(4));
-        s.computer = q.value(5).toString();
-        s.user = q.value(6).toString();
+    const QString sql = QStringLiteral("SELECT s.id, s.op_key, i.serial, s.time, s.computer, s.user_name, s.kind, s.options_text,"
+                                       " s.verified, s.differences FROM snapshot s JOIN instrument i ON i.id = s.instrument"
+                                       " WHERE %1 ORDER BY s.time DESC, s.id DESC")
+                            .arg(where);
+    return Select<HistorySnapshot>(m_db, sql, {id ? QVariant(id) : QVariant(serial)}, error, [](const QSqlQuery &q) {
+        HistorySnapshot s = Operation<HistorySnapshot>(q);
+        s.kind = HistorySnapshot::Kind(q.value(6).toInt());
         s.optionsText = q.value(7).toString();
         s.verified = q.value(8).toInt() != 0;
         s.differences = CHistoryFields::Differences(q.value(9).toString());
-        out.append(s);
-    }
-    return out;
+        return s;
+    });
 }
 
 QList<HistoryLogRetrieval> CHistoryReader::Retrievals(const QString &serial, qint64 id, QString *error) const
 {
-    QSqlQuery q = m_db.Query();
     const QString where = id ? QStringLiteral("r.id = ?") : QStringLiteral("i.serial = ?");
-    if (!m_db.Prepare(q, QStringLiteral("SELECT r.id, r.op_key, i.serial, r.source, r.file_name, r.time, r.computer, r.user_name,"
-                                        " r.entry_count, r.added_count, r.first_entry, r.last_entry, r.sensors"
-                                        " FROM log_retrieval r JOIN instrument i ON i.id = r.instrument WHERE %1"
-                                        " ORDER BY r.time DESC, r.id DESC")
-                             .arg(where),
-                      error))
-        return {};
-    if (id)
-        q.addBindValue(id);
-    else
-        q.addBindValue(serial);
-    if (!m_db.Exec(q, error))
-        return {};
-    QList<HistoryLogRetrieval> out;
-    while (q.next()) {
-        HistoryLogRetrieval r;
-        r.id = q.value(0).toLongLong();
-        r.opKey = q.value(1).toString();
-        r.serial = q.value(2).toString();
-        r.source = HistoryLogRetrieval::Source(q.value(3).toInt());
-        r.fileName = q.value(4).toString();
-        r.time = CHistoryFields::FromMs(q.value(5));
-        r.computer = q.value(6).toString();
-        r.user = q.value(7).toString();
+    const QString sql = QStringLiteral("SELECT r.id, r.op_key, i.serial, r.time, r.computer, r.user_name, r.source, r.file_name,"
+                                       " r.entry_count, r.added_count, r.first_entry, r.last_entry, r.sensors"
+                                       " FROM log_retrieval r JOIN instrument i ON i.id = r.instrument WHERE %1"
+                                       " ORDER BY r.time DESC, r.id DESC")
+                            .arg(where);
+    return Select<HistoryLogRetrieval>(m_db, sql, {id ? QVariant(id) : QVariant(serial)}, error, [](const QSqlQuery &q) {
+        HistoryLogRetrieval r = Operation<HistoryLogRetrieval>(q);
+        r.source = HistoryLogRetrieval::Source(q.value(6).toInt());
+        r.fileName = q.value(7).toString();
         r.entryCount = q.value(8).toLongLong();
         r.addedCount = q.value(9).toLongLong();
         r.firstEntry = CHistoryFields::FromMs(q.value(10));
         r.lastEntry = CHistoryFields::FromMs(q.value(11));
         r.sensors = CHistoryFields::Sensors(q.value(12).toString());
-        out.append(r);
-    }
-    return out;
+        return r;
+    });
 }
 
 QList<HistoryCalibration> CHistoryReader::Calibrations(const QString &serial, QString *error) const
 {
-    QSqlQuery q = m_db.Query();
-    if (!m_db.Prepare(q, QStringLiteral("SELECT c.kind, c.sensor, c.t, c.passed, c.result FROM calibration c"
-                                        " JOIN instrument i ON i.id = c.instrument WHERE i.serial = ? ORDER BY c.t, c.kind, c.sensor"),
-                      error))
-        return {};
-    q.addBindValue(serial);
-    if (!m_db.Exec(q, error))
-        return {};
-    QList<HistoryCalibration> out;
-    while (q.next()) {
+    const QString sql = QStringLiteral("SELECT c.kind, c.sensor, c.t, c.passed, c.result FROM calibration c"
+                                       " JOIN instrument i ON i.id = c.instrument WHERE i.serial = ? ORDER BY c.t, c.kind, c.sensor");
+    return Select<HistoryCalibration>(m_db, sql, {serial}, error, [&](const QSqlQuery &q) {
         HistoryCalibration c;
         c.serial = serial;
         c.kind = HistoryCalibration::Kind(q.value(0).toInt());
@@ -185,64 +169,35 @@ QList<HistoryCalibration> CHistoryReader::Calibrations(const QString &serial, QS
         c.time = CHistoryFields::FromMs(q.value(2));
         c.passed = q.value(3).toInt() != 0;
         c.result = q.value(4).toString();
-        out.append(c);
-    }
-    return out;
+        return c;
+    });
 }
 
 QList<HistoryFirmwareRun> CHistoryReader::FirmwareRuns(const QString &serial, QString *error) const
 {
-    QSqlQuery q = m_db.Query();
-    if (!m_db.Prepare(q, QStringLiteral("SELECT id, op_key, serial, time, computer, user_name, file_name, sha256, passed, result"
-                                        " FROM firmware_run WHERE serial = ? ORDER BY time DESC, id DESC"),
-                      error))
-        return {};
-    q.addBindValue(serial);
-    if (!m_db.Exec(q, error))
-        return {};
-    QList<HistoryFirmwareRun> out;
-    while (q.next()) {
-        HistoryFirmwareRun r;
-        r.id = q.value(0).toLongLong();
-        r.opKey = q.value(1).toString();
-        r.serial = q.value(2).toString();
-        r.time = CHistoryFields::FromMs(q.value(3));
-        r.computer = q.value(4).toString();
-        r.user = q.value(5).toString();
+    const QString sql = QStringLiteral("SELECT id, op_key, serial, time, computer, user_name, file_name, sha256, passed, result"
+                                       " FROM firmware_run WHERE serial = ? ORDER BY time DESC, id DESC");
+    return Select<HistoryFirmwareRun>(m_db, sql, {serial}, error, [](const QSqlQuery &q) {
+        HistoryFirmwareRun r = Operation<HistoryFirmwareRun>(q);
         r.fileName = q.value(6).toString();
         r.sha256 = q.value(7).toString();
         r.passed = q.value(8).toInt() != 0;
         r.result = q.value(9).toString();
-        out.append(r);
-    }
-    return out;
+        return r;
+    });
 }
 
 QList<HistoryBoardTest> CHistoryReader::BoardTests(const QString &serial, QString *error) const
 {
-    QSqlQuery q = m_db.Query();
-    if (!m_db.Prepare(q, QStringLiteral("SELECT id, op_key, serial, time, computer, user_name, group_name, passed, detail"
-                                        " FROM board_test WHERE serial = ? ORDER BY time DESC, id DESC"),
-                      error))
-        return {};
-    q.addBindValue(serial);
-    if (!m_db.Exec(q, error))
-        return {};
-    QList<HistoryBoardTest> out;
-    while (q.next()) {
-        HistoryBoardTest r;
-        r.id = q.value(0).toLongLong();
-        r.opKey = q.value(1).toString();
-        r.serial = q.value(2).toString();
-        r.time = CHistoryFields::FromMs(q.value(3));
-        r.computer = q.value(4).toString();
-        r.user = q.value(5).toString();
+    const QString sql = QStringLiteral("SELECT id, op_key, serial, time, computer, user_name, group_name, passed, detail"
+                                       " FROM board_test WHERE serial = ? ORDER BY time DESC, id DESC");
+    return Select<HistoryBoardTest>(m_db, sql, {serial}, error, [](const QSqlQuery &q) {
+        HistoryBoardTest r = Operation<HistoryBoardTest>(q);
         r.group = q.value(6).toString();
         r.passed = q.value(7).toInt() != 0;
         r.detail = q.value(8).toString();
-        out.append(r);
-    }
-    return out;
+        return r;
+    });
 }
 
 QList<HistoryTimelineItem> CHistoryReader::Timeline(const QString &serial, QString *error) const

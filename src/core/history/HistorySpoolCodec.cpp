@@ -43,6 +43,29 @@ bool Parse(const CHistorySpool::Record &r, const char *kind, Json *o)
     *o = d.object();
     return o->value(QStringLiteral("kind")).toString() == QLatin1String(kind);
 }
+
+// The fields every operation record (snapshot, log, firmware run, board test)
+// carries, added to the record's own ones.
+template <typename R>
+Json WithOperation(const R &r, Json o)
+{
+    o.insert(QStringLiteral("opKey"), r.opKey);
+    o.insert(QStringLiteral("serial"), r.serial);
+    o.insert(QStringLiteral("time"), Time(r.time));
+    o.insert(QStringLiteral("computer"), r.computer);
+    o.insert(QStringLiteral("user"), r.user);
+    return o;
+}
+
+template <typename R>
+void ReadOperation(const Json &o, R *r)
+{
+    r->opKey = Str(o, "opKey");
+    r->serial = Str(o, "serial");
+    r->time = Time(o, "time");
+    r->computer = Str(o, "computer");
+    r->user = Str(o, "user");
+}
 } // namespace
 
 QString CHistorySpoolCodec::Kind(const CHistorySpool::Record &record)
@@ -74,11 +97,10 @@ bool CHistorySpoolCodec::Unpack(const CHistorySpool::Record &r, HistoryInstrumen
 
 CHistorySpool::Record CHistorySpoolCodec::Pack(const HistorySnapshot &s)
 {
-    return Make("snapshot", Json{{QStringLiteral("opKey"), s.opKey}, {QStringLiteral("serial"), s.serial},
-                                 {QStringLiteral("snapshotKind"), int(s.kind)}, {QStringLiteral("time"), Time(s.time)},
-                                 {QStringLiteral("computer"), s.computer}, {QStringLiteral("user"), s.user},
-                                 {QStringLiteral("optionsText"), s.optionsText}, {QStringLiteral("verified"), s.verified},
-                                 {QStringLiteral("differences"), CHistoryFields::DifferencesText(s.differences)}});
+    return Make("snapshot", WithOperation(s, Json{{QStringLiteral("snapshotKind"), int(s.kind)},
+                                                  {QStringLiteral("optionsText"), s.optionsText},
+                                                  {QStringLiteral("verified"), s.verified},
+                                                  {QStringLiteral("differences"), CHistoryFields::DifferencesText(s.differences)}}));
 }
 
 bool CHistorySpoolCodec::Unpack(const CHistorySpool::Record &r, HistorySnapshot *s)
@@ -86,12 +108,8 @@ bool CHistorySpoolCodec::Unpack(const CHistorySpool::Record &r, HistorySnapshot 
     Json o;
     if (!Parse(r, "snapshot", &o))
         return false;
-    s->opKey = Str(o, "opKey");
-    s->serial = Str(o, "serial");
+    ReadOperation(o, s);
     s->kind = HistorySnapshot::Kind(o.value(QStringLiteral("snapshotKind")).toInt());
-    s->time = Time(o, "time");
-    s->computer = Str(o, "computer");
-    s->user = Str(o, "user");
     s->optionsText = Str(o, "optionsText");
     s->verified = o.value(QStringLiteral("verified")).toBool();
     s->differences = CHistoryFields::Differences(Str(o, "differences"));
@@ -110,10 +128,8 @@ CHistorySpool::Record CHistorySpoolCodec::Pack(const HistoryLogRetrieval &r, con
         data += bytes;
     }
     return Make("log",
-                Json{{QStringLiteral("opKey"), r.opKey}, {QStringLiteral("serial"), r.serial}, {QStringLiteral("source"), int(r.source)},
-                     {QStringLiteral("fileName"), r.fileName}, {QStringLiteral("time"), Time(r.time)},
-                     {QStringLiteral("computer"), r.computer}, {QStringLiteral("user"), r.user},
-                     {QStringLiteral("sensors"), CHistoryFields::SensorsText(r.sensors)}},
+                WithOperation(r, Json{{QStringLiteral("source"), int(r.source)}, {QStringLiteral("fileName"), r.fileName},
+                                      {QStringLiteral("sensors"), CHistoryFields::SensorsText(r.sensors)}}),
                 data);
 }
 
@@ -122,13 +138,9 @@ bool CHistorySpoolCodec::Unpack(const CHistorySpool::Record &rec, HistoryLogRetr
     Json o;
     if (!Parse(rec, "log", &o))
         return false;
-    r->opKey = Str(o, "opKey");
-    r->serial = Str(o, "serial");
+    ReadOperation(o, r);
     r->source = HistoryLogRetrieval::Source(o.value(QStringLiteral("source")).toInt());
     r->fileName = Str(o, "fileName");
-    r->time = Time(o, "time");
-    r->computer = Str(o, "computer");
-    r->user = Str(o, "user");
     r->sensors = CHistoryFields::Sensors(Str(o, "sensors"));
     entries->clear();
     const char *p = rec.data.constData();
@@ -156,11 +168,8 @@ bool CHistorySpoolCodec::Unpack(const CHistorySpool::Record &rec, HistoryLogRetr
 
 CHistorySpool::Record CHistorySpoolCodec::Pack(const HistoryFirmwareRun &r)
 {
-    return Make("firmware", Json{{QStringLiteral("opKey"), r.opKey}, {QStringLiteral("serial"), r.serial},
-                                 {QStringLiteral("time"), Time(r.time)}, {QStringLiteral("computer"), r.computer},
-                                 {QStringLiteral("user"), r.user}, {QStringLiteral("fileName"), r.fileName},
-                                 {QStringLiteral("sha256"), r.sha256}, {QStringLiteral("passed"), r.passed},
-                                 {QStringLiteral("result"), r.result}});
+    return Make("firmware", WithOperation(r, Json{{QStringLiteral("fileName"), r.fileName}, {QStringLiteral("sha256"), r.sha256},
+                                                  {QStringLiteral("passed"), r.passed}, {QStringLiteral("result"), r.result}}));
 }
 
 bool CHistorySpoolCodec::Unpack(const CHistorySpool::Record &rec, HistoryFirmwareRun *r)
@@ -168,11 +177,7 @@ bool CHistorySpoolCodec::Unpack(const CHistorySpool::Record &rec, HistoryFirmwar
     Json o;
     if (!Parse(rec, "firmware", &o))
         return false;
-    r->opKey = Str(o, "opKey");
-    r->serial = Str(o, "serial");
-    r->time = Time(o, "time");
-    r->computer = Str(o, "computer");
-    r->user = Str(o, "user");
+    ReadOperation(o, r);
     r->fileName = Str(o, "fileName");
     r->sha256 = Str(o, "sha256");
     r->passed = o.value(QStringLiteral("passed")).toBool();
@@ -182,10 +187,8 @@ bool CHistorySpoolCodec::Unpack(const CHistorySpool::Record &rec, HistoryFirmwar
 
 CHistorySpool::Record CHistorySpoolCodec::Pack(const HistoryBoardTest &r)
 {
-    return Make("boardtest", Json{{QStringLiteral("opKey"), r.opKey}, {QStringLiteral("serial"), r.serial},
-                                  {QStringLiteral("time"), Time(r.time)}, {QStringLiteral("computer"), r.computer},
-                                  {QStringLiteral("user"), r.user}, {QStringLiteral("group"), r.group},
-                                  {QStringLiteral("passed"), r.passed}, {QStringLiteral("detail"), r.detail}});
+    return Make("boardtest", WithOperation(r, Json{{QStringLiteral("group"), r.group}, {QStringLiteral("passed"), r.passed},
+                                                   {QStringLiteral("detail"), r.detail}}));
 }
 
 bool CHistorySpoolCodec::Unpack(const CHistorySpool::Record &rec, HistoryBoardTest *r)
@@ -193,11 +196,7 @@ bool CHistorySpoolCodec::Unpack(const CHistorySpool::Record &rec, HistoryBoardTe
     Json o;
     if (!Parse(rec, "boardtest", &o))
         return false;
-    r->opKey = Str(o, "opKey");
-    r->serial = Str(o, "serial");
-    r->time = Time(o, "time");
-    r->computer = Str(o, "computer");
-    r->user = Str(o, "user");
+    ReadOperation(o, r);
     r->group = Str(o, "group");
     r->passed = o.value(QStringLiteral("passed")).toBool();
     r->detail = Str(o, "detail");

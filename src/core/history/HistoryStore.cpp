@@ -256,6 +256,22 @@ qint64 CHistoryStore::Transaction(const WriteStep &write, qint64 *added, QString
     return id;
 }
 
+bool CHistoryStore::WriteNow(const WriteStep &write, HistoryWriteResult *result)
+{
+    QString error;
+    qint64 added = 0;
+    const qint64 id = Transaction(write, &added, &error);
+    if (id < 0) {
+        NoteFailure(error);
+        return false;
+    }
+    result->stored = true;
+    result->id = id;
+    result->added = added;
+    UpdateWarning();
+    return true;
+}
+
 HistoryWriteResult CHistoryStore::Store(const CHistorySpool::Record &record, const WriteStep &write)
 {
     HistoryWriteResult result;
@@ -266,19 +282,8 @@ HistoryWriteResult CHistoryStore::Store(const CHistorySpool::Record &record, con
     // What waits goes in first, so the database takes the records in order.
     if (SpoolWaits() || !IsConnected())
         ReplaySpool();
-    if (IsConnected() && !SpoolWaits()) {
-        QString error;
-        qint64 added = 0;
-        const qint64 id = Transaction(write, &added, &error);
-        if (id >= 0) {
-            result.stored = true;
-            result.id = id;
-            result.added = added;
-            UpdateWarning();
-            return result;
-        }
-        NoteFailure(error);
-    }
+    if (IsConnected() && !SpoolWaits() && WriteNow(write, &result))
+        return result;
     return Spool(record);
 }
 
@@ -367,17 +372,8 @@ HistoryWriteResult CHistoryStore::RecordLog(const HistoryLogRetrieval &retrieval
     // Packing a big log costs time; it is done only when the spool needs it.
     HistoryWriteResult result;
     if (m_open && !SpoolWaits() && IsConnected()) {
-        QString error;
-        qint64 added = 0;
-        const qint64 id = Transaction(step, &added, &error);
-        if (id >= 0) {
-            result.stored = true;
-            result.id = id;
-            result.added = added;
-            UpdateWarning();
+        if (WriteNow(step, &result))
             return result;
-        }
-        NoteFailure(error);
         // Tried once already: straight to the spool, without a second wait.
         return Spool(CHistorySpoolCodec::Pack(r, entries));
     }

@@ -133,6 +133,8 @@ private:
     HistoryWriteResult Spool(const CHistorySpool::Record &record);
     // Runs one write in its own transaction; the row id, or -1.
     qint64 Transaction(const WriteStep &write, qint64 *added, QString *error);
+    // The write in a transaction of its own; false (and the failure noted) when the database did not take it.
+    bool WriteNow(const WriteStep &write, HistoryWriteResult *result);
     CHistorySpool::Outcome ReplayOne(const CHistorySpool::Record &record);
     bool Connect();
     void NoteFailure(const QString &error);

@@ -36,6 +36,17 @@ qint64 Day(qint64 ms)
     // Floor division, so times before 1970 fall into their own day too.
     return ms >= 0 ? ms / DayMs : -((-ms + DayMs - 1) / DayMs);
 }
+
+// One statement that returns no rows, with its values bound in order.
+bool Run(const CHistoryDatabase &db, const QString &sql, const QVariantList &binds, QString *error)
+{
+    QSqlQuery q = db.Query();
+    if (!db.Prepare(q, sql, error))
+        return false;
+    for (const QVariant &v : binds)
+        q.addBindValue(v);
+    return db.Exec(q, error);
+}
 } // namespace
 
 QString CHistoryWriter::Greatest() const
@@ -146,21 +157,12 @@ qint64 CHistoryWriter::Snapshot(const HistorySnapshot &s, QString *error)
     const qint64 instrument = InstrumentFor(s.serial, s.time, error);
     if (instrument < 0)
         return -1;
-    QSqlQuery q = m_db.Query();
-    if (!m_db.Prepare(q, QStringLiteral("INSERT INTO snapshot (op_key, instrument, kind, time, computer, user_name, options_text,"
-                                        " verified, differences) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                      error))
-        return -1;
-    q.addBindValue(Text(s.opKey));
-    q.addBindValue(instrument);
-    q.addBindValue(int(s.kind));
-    q.addBindValue(s.time.toMSecsSinceEpoch());
-    q.addBindValue(Text(s.computer));
-    q.addBindValue(Text(s.user));
-    q.addBindValue(Text(s.optionsText));
-    q.addBindValue(s.verified ? 1 : 0);
-    q.addBindValue(Text(CHistoryFields::DifferencesText(s.differences)));
-    if (!m_db.Exec(q, error))
+    if (!Run(m_db,
+             QStringLiteral("INSERT INTO snapshot (op_key, instrument, kind, time, computer, user_name, options_text,"
+                            " verified, differences) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+             {Text(s.opKey), instrument, int(s.kind), s.time.toMSecsSinceEpoch(), Text(s.computer), Text(s.user),
+              Text(s.optionsText), s.verified ? 1 : 0, Text(CHistoryFields::DifferencesText(s.differences))},
+             error))
         return -1;
     const qint64 id = LastId("snapshot", s.opKey, error);
     if (id < 0)
@@ -168,17 +170,13 @@ qint64 CHistoryWriter::Snapshot(const HistorySnapshot &s, QString *error)
 
     // The newest settings give the instrument its intervals and ID.
     const CHistoryFields::SettingsFacts facts = CHistoryFields::Facts(s.optionsText);
-    if (!m_db.Prepare(q, QStringLiteral("UPDATE instrument SET cal_interval = ?, bump_required = ?, settings_cal = ?"
-                                        " WHERE id = ? AND NOT EXISTS (SELECT 1 FROM snapshot WHERE instrument = ? AND time > ?)"),
-                      error))
-        return -1;
-    q.addBindValue(facts.calIntervalDays);
-    q.addBindValue(facts.bumpTestRequired ? 1 : 0);
-    q.addBindValue(CHistoryFields::Ms(facts.lastCalDate));
-    q.addBindValue(instrument);
-    q.addBindValue(instrument);
-    q.addBindValue(s.time.toMSecsSinceEpoch());
-    if (!m_db.Exec(q, error) || !RefreshDue(instrument, error))
+    if (!Run(m_db,
+             QStringLiteral("UPDATE instrument SET cal_interval = ?, bump_required = ?, settings_cal = ?"
+                            " WHERE id = ? AND NOT EXISTS (SELECT 1 FROM snapshot WHERE instrument = ? AND time > ?)"),
+             {facts.calIntervalDays, facts.bumpTestRequired ? 1 : 0, CHistoryFields::Ms(facts.lastCalDate), instrument, instrument,
+              s.time.toMSecsSinceEpoch()},
+             error)
+        || !RefreshDue(instrument, error))
         return -1;
     return id;
 }
@@ -263,24 +261,14 @@ qint64 CHistoryWriter::Log(const HistoryLogRetrieval &r, const QList<LogRecord> 
         if (!row.lastEntry.isValid() || e.time > row.lastEntry)
             row.lastEntry = e.time;
     }
-    if (!m_db.Prepare(q, QStringLiteral("INSERT INTO log_retrieval (op_key, instrument, source, file_name, time, computer, user_name,"
-                                        " entry_count, added_count, first_entry, last_entry, sensors)"
-                                        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                      error))
-        return -1;
-    q.addBindValue(Text(row.opKey));
-    q.addBindValue(instrument);
-    q.addBindValue(int(row.source));
-    q.addBindValue(Text(row.fileName));
-    q.addBindValue(row.time.toMSecsSinceEpoch());
-    q.addBindValue(Text(row.computer));
-    q.addBindValue(Text(row.user));
-    q.addBindValue(row.entryCount);
-    q.addBindValue(row.addedCount);
-    q.addBindValue(CHistoryFields::Ms(row.firstEntry));
-    q.addBindValue(CHistoryFields::Ms(row.lastEntry));
-    q.addBindValue(CHistoryFields::SensorsText(row.sensors));
-    if (!m_db.Exec(q, error))
+    if (!Run(m_db,
+             QStringLiteral("INSERT INTO log_retrieval (op_key, instrument, source, file_name, time, computer, user_name,"
+                            " entry_count, added_count, first_entry, last_entry, sensors)"
+                            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+             {Text(row.opKey), instrument, int(row.source), Text(row.fileName), row.time.toMSecsSinceEpoch(), Text(row.computer),
+              Text(row.user), row.entryCount, row.addedCount, CHistoryFields::Ms(row.firstEntry), CHistoryFields::Ms(row.lastEntry),
+              CHistoryFields::SensorsText(row.sensors)},
+             error))
         return -1;
     const qint64 id = LastId("log_retrieval", row.opKey, error);
     if (id < 0 || !StoreCalibrations(instrument, CHistoryCalibrationFinder::Find(entries), error) || !RefreshDue(instrument, error))
@@ -369,14 +357,10 @@ bool CHistoryWriter::RefreshDue(qint64 instrument, QString *error)
     if (bumpRequired && !anyBump)
         bumpDue = firstSeen;
     const QVariant none(QMetaType::fromType<qint64>());
-    if (!m_db.Prepare(q, QStringLiteral("UPDATE instrument SET last_cal = ?, cal_due = ?, last_bump = ?, bump_due = ? WHERE id = ?"), error))
-        return false;
-    q.addBindValue(lastCal.isNull() ? none : lastCal);
-    q.addBindValue(calDue.isNull() ? none : calDue);
-    q.addBindValue(lastBump.isNull() ? none : lastBump);
-    q.addBindValue(bumpDue.isNull() ? none : bumpDue);
-    q.addBindValue(instrument);
-    return m_db.Exec(q, error);
+    return Run(m_db, QStringLiteral("UPDATE instrument SET last_cal = ?, cal_due = ?, last_bump = ?, bump_due = ? WHERE id = ?"),
+               {lastCal.isNull() ? none : lastCal, calDue.isNull() ? none : calDue, lastBump.isNull() ? none : lastBump,
+                bumpDue.isNull() ? none : bumpDue, instrument},
+               error);
 }
 
 qint64 CHistoryWriter::FirmwareRun(const HistoryFirmwareRun &r, QString *error)
@@ -386,21 +370,12 @@ qint64 CHistoryWriter::FirmwareRun(const HistoryFirmwareRun &r, QString *error)
         return existing < 0 ? -1 : 0;
     if (!r.serial.isEmpty() && InstrumentFor(r.serial, r.time, error) < 0)
         return -1;
-    QSqlQuery q = m_db.Query();
-    if (!m_db.Prepare(q, QStringLiteral("INSERT INTO firmware_run (op_key, serial, time, computer, user_name, file_name, sha256,"
-                                        " passed, result) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                      error))
-        return -1;
-    q.addBindValue(Text(r.opKey));
-    q.addBindValue(Text(r.serial));
-    q.addBindValue(r.time.toMSecsSinceEpoch());
-    q.addBindValue(Text(r.computer));
-    q.addBindValue(Text(r.user));
-    q.addBindValue(Text(r.fileName));
-    q.addBindValue(Text(r.sha256));
-    q.addBindValue(r.passed ? 1 : 0);
-    q.addBindValue(Text(r.result));
-    if (!m_db.Exec(q, error))
+    if (!Run(m_db,
+             QStringLiteral("INSERT INTO firmware_run (op_key, serial, time, computer, user_name, file_name, sha256,"
+                            " passed, result) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+             {Text(r.opKey), Text(r.serial), r.time.toMSecsSinceEpoch(), Text(r.computer), Text(r.user), Text(r.fileName),
+              Text(r.sha256), r.passed ? 1 : 0, Text(r.result)},
+             error))
         return -1;
     return LastId("firmware_run", r.opKey, error);
 }
@@ -410,20 +385,12 @@ qint64 CHistoryWriter::BoardTest(const HistoryBoardTest &r, QString *error)
     const qint64 existing = Existing("board_test", r.opKey, error);
     if (existing != 0)
         return existing < 0 ? -1 : 0;
-    QSqlQuery q = m_db.Query();
-    if (!m_db.Prepare(q, QStringLiteral("INSERT INTO board_test (op_key, serial, time, computer, user_name, group_name, passed, detail)"
-                                        " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                      error))
-        return -1;
-    q.addBindValue(Text(r.opKey));
-    q.addBindValue(Text(r.serial));
-    q.addBindValue(r.time.toMSecsSinceEpoch());
-    q.addBindValue(Text(r.computer));
-    q.addBindValue(Text(r.user));
-    q.addBindValue(Text(r.group));
-    q.addBindValue(r.passed ? 1 : 0);
-    q.addBindValue(Text(r.detail));
-    if (!m_db.Exec(q, error))
+    if (!Run(m_db,
+             QStringLiteral("INSERT INTO board_test (op_key, serial, time, computer, user_name, group_name, passed, detail)"
+                            " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+             {Text(r.opKey), Text(r.serial), r.time.toMSecsSinceEpoch(), Text(r.computer), Text(r.user), Text(r.group),
+              r.passed ? 1 : 0, Text(r.detail)},
+             error))
         return -1;
     return LastId("board_test", r.opKey, error);
 }
@@ -470,13 +437,8 @@ bool CHistoryWriter::RederiveAll(QString *error)
             return false;
         if (q.next()) {
             const CHistoryFields::SettingsFacts facts = CHistoryFields::Facts(q.value(0).toString());
-            QSqlQuery u = m_db.Query();
-            if (!m_db.Prepare(u, QStringLiteral("UPDATE instrument SET bump_required = ?, settings_cal = ? WHERE id = ?"), error))
-                return false;
-            u.addBindValue(facts.bumpTestRequired ? 1 : 0);
-            u.addBindValue(CHistoryFields::Ms(facts.lastCalDate));
-            u.addBindValue(instrument);
-            if (!m_db.Exec(u, error))
+            if (!Run(m_db, QStringLiteral("UPDATE instrument SET bump_required = ?, settings_cal = ? WHERE id = ?"),
+                     {facts.bumpTestRequired ? 1 : 0, CHistoryFields::Ms(facts.lastCalDate), instrument}, error))
                 return false;
         }
         if (!StoreCalibrations(instrument, CHistoryCalibrationFinder::Find(events), error) || !RefreshDue(instrument, error))
