@@ -2,6 +2,7 @@
 #include "CliSession.h"
 
 #include "document/TransferProgress.h"
+#include "link/LinkTrace.h"
 #include "platform/Clock.h"
 #include "platform/MSComm.h"
 
@@ -18,7 +19,6 @@
 #else
 #include <unistd.h>
 #endif
-
 
 CCliSession::CCliSession()
     : m_clock(CClock::System()), m_doc(std::make_unique<CInstrumentDoc>(m_clock)), m_terminal(isatty(STDERR_FILENO))

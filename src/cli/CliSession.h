@@ -2,8 +2,6 @@
 // instrument document on the chosen port, bounded waiting, and progress lines.
 #pragma once
 
-#include "link/LinkTrace.h"
-
 #include "document/InstrumentDoc.h"
 
 #include <QString>
@@ -11,6 +9,7 @@
 #include <memory>
 
 class CHistoryRecorder;
+class CLinkTrace;
 class CTransferProgress;
 
 // Process exit statuses, documented in the README.

@@ -38,7 +38,6 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextBlock>
 #include <QTextDocument>
 #include <QToolBar>
 #include <QTreeWidget>
