@@ -8,7 +8,9 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <QtEndian>
+#if ALTAVO_HAVE_LIBPQ
 #include <libpq-fe.h>
+#endif
 #include <sqlite3.h>
 
 namespace {
@@ -102,6 +104,12 @@ int CHistoryBulkInsert::Sqlite(CHistoryDatabase &db, qint64 instrument, const QL
 int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
                                  const QList<LogRecord> &entries, bool spanEmpty, qint64 *added, QString *error)
 {
+#if !ALTAVO_HAVE_LIBPQ
+    // Built without the PostgreSQL client: Qt's bound values do the work.
+    Q_UNUSED(db); Q_UNUSED(instrument); Q_UNUSED(pending); Q_UNUSED(entries);
+    Q_UNUSED(spanEmpty); Q_UNUSED(added); Q_UNUSED(error);
+    return NoHandle;
+#else
     PGconn *conn = Handle<PGconn *>(db, "PGconn*");
     if (!conn)
         return NoHandle;
@@ -175,6 +183,7 @@ int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, const 
     }
     *added += qMax(0, q.numRowsAffected());
     return db.Exec(QStringLiteral("TRUNCATE log_entry_in"), error) ? Done : Failed;
+#endif
 }
 
 bool CHistoryBulkInsert::Qt(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
