@@ -241,18 +241,19 @@ void TestSerialPorts::controlTalksToTheInstrument()
         comm.SetRThreshold(1);
         QByteArray got;
         const QMetaObject::Connection c = connect(&comm, &CMSComm::OnComm, this, [&] { got += comm.GetInput(); });
-        // Word reads of the configuration words, one at a time as the link
-        // sends them: every reply arrives whole.
+        // Settings pieces of the clock memory, one request at a time as the
+        // link sends them: every reply arrives whole, for the address asked.
         for (int i = 0; i < 5; ++i) {
             got.clear();
-            QVERIFY(comm.SetOutput(LinkRecord::Format(RecordType::ReadWords, 0x8000 + 8 * i, QByteArray(1, 16))));
+            QVERIFY(comm.SetOutput(LinkRecord::Format(RecordType::ReadTimeKeeper, 8 + 8 * i, QByteArray(1, 8))));
             // A record is as long as its count field says.
             const auto whole = [&] {
                 return got.size() >= 3 && got.size() >= LinkRecord::RecordLength(int(LinkRecord::ScanHex(got.constData() + 1, 2)));
             };
             QVERIFY2(WaitUntil(whole, 5000), got.constData());
             QVERIFY2(got.startsWith(':'), got.constData());
-            QCOMPARE(got.size(), LinkRecord::RecordLength(16));
+            QCOMPARE(got.size(), LinkRecord::RecordLength(8));
+            QCOMPARE(int(LinkRecord::ScanHex(got.constData() + 3, 4)), 8 + 8 * i);
         }
         disconnect(c);
         QVERIFY(comm.SetPortOpen(false));
