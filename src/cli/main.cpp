@@ -468,6 +468,7 @@ int main(int argc, char **argv)
     QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("altavo-cli"));
     QCoreApplication::setOrganizationName(QStringLiteral("Veltrion Norvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ALTAVO_VERSION));
 
     QCommandLineParser parser;
     QString description = QStringLiteral("Service operations on a connected gas detector.\n\nCommands:\n");
@@ -477,6 +478,7 @@ int main(int argc, char **argv)
     description += QStringLiteral("\nOperations on an instrument are recorded in the instrument history (the default file, or --history).\n");
     parser.setApplicationDescription(description);
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOption({QStringLiteral("serial"), QStringLiteral("Serial device of the instrument (e.g. /dev/ttyUSB0, COM3)."), QStringLiteral("device")});
     parser.addOption({QStringLiteral("port"), QStringLiteral("COM port number 1-4 as set up in the preferences."), QStringLiteral("n")});
     parser.addOption({QStringLiteral("gateway"), QStringLiteral("Network gateway of the instrument."), QStringLiteral("host[:port]")});

@@ -3,16 +3,12 @@
 
 #include <QApplication>
 
-namespace {
-constexpr char Version[] = "0.1.0";
-}
-
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Veltrion Norvane"));
     QApplication::setApplicationName(QStringLiteral("Altavo View"));
-    QApplication::setApplicationVersion(QString::fromLatin1(Version));
+    QApplication::setApplicationVersion(QStringLiteral(ALTAVO_VERSION));
 
     CAltavoApp altavo;
     if (!altavo.Start(app.arguments().mid(1)))
