@@ -478,7 +478,8 @@ int main(int argc, char **argv)
     description += QStringLiteral("\nOperations on an instrument are recorded in the instrument history (the default file, or --history).\n");
     parser.setApplicationDescription(description);
     parser.addHelpOption();
-    parser.addVersionOption();
+    // Not the parser's own version option: -v is verbose here.
+    parser.addOption({QStringLiteral("version"), QStringLiteral("Print the program's version.")});
     parser.addOption({QStringLiteral("serial"), QStringLiteral("Serial device of the instrument (e.g. /dev/ttyUSB0, COM3)."), QStringLiteral("device")});
     parser.addOption({QStringLiteral("port"), QStringLiteral("COM port number 1-4 as set up in the preferences."), QStringLiteral("n")});
     parser.addOption({QStringLiteral("gateway"), QStringLiteral("Network gateway of the instrument."), QStringLiteral("host[:port]")});
@@ -502,6 +503,10 @@ int main(int argc, char **argv)
                       QStringLiteral("file")});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."));
     parser.process(app);
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("altavo-cli %s\n", ALTAVO_VERSION);
+        return 0;
+    }
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {
