@@ -7,6 +7,8 @@
 #include "boardtest/BoardTestPatterns.h"
 #include "boardtest/BoardTestSequence.h"
 #include "boardtest/EngineDownload.h"
+#include "boardtest/BoardTestMeasurement.h"
+#include "views/AnalogText.h"
 #include "platform/Preferences.h"
 
 #include <algorithm>
@@ -182,6 +184,8 @@ private slots:
     void boardFault();
     void operatorAndBoardFailures_data();
     void operatorAndBoardFailures();
+    void batteryInBatteryVolts_data();
+    void batteryInBatteryVolts();
     void missingTestFileAsksToBrowse();
     void flashPatternNamesTheBank();
 
@@ -500,6 +504,33 @@ void TestBoardTest::operatorAndBoardFailures()
     QCOMPARE(tree.At(groupNode).state, messages.isEmpty() ? CBoardTestTree::Passed : CBoardTestTree::Failed);
     QCOMPARE(bench.cancelled, cancelled);
     QCOMPARE(shown, messages);
+}
+
+void TestBoardTest::batteryInBatteryVolts_data()
+{
+    QTest::addColumn<int>("leaf");
+    QTest::addColumn<double>("batteryVolts");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("low") << 0 << 4.5 << "Set the battery voltage to 4.5V.  Its now 4.50V (4.40,4.60)";
+    QTest::newRow("normal") << 1 << 5.5 << "Set the battery voltage to 5.5V    Its now 5.50V (5.40,5.60)";
+}
+
+void TestBoardTest::batteryInBatteryVolts()
+{
+    // The battery reaches the converter halved; the operator sets battery
+    // volts on the box and reads them back in the prompt, as the Analog view
+    // shows them, and the limits file holds battery volts.
+    QFETCH(int, leaf);
+    QFETCH(double, batteryVolts);
+    QFETCH(QString, text);
+    CSimTestBox box;
+    box.Box().batteryVolts = batteryVolts;
+    const int raw = box.Raw(CAnalogText::BatteryRow);
+    const CBoardTestMeasurement m = CBoardTestMeasurement::ForLeaf(leaf).value(0);
+    CBoardTestLimits limits;
+    limits.Load(QFINDTESTDATA("../../src/resources/boardtest/PCBTest.ini"));
+    QCOMPARE(m.Text(limits.Lookup(m.key), m.Value(raw)), text);
+    QCOMPARE(QString::asprintf("%.3lf V", m.Value(raw)), CAnalogText::ReadingCell(CAnalogText::BatteryRow, CAnalogText::Value, raw));
 }
 
 void TestBoardTest::missingTestFileAsksToBrowse()
