@@ -343,11 +343,15 @@ void CAdvancedFeatures::SetToxicSelectCount(int count)
 
 void CAdvancedFeatures::OnUpdate(int code, const CReplyNotice &notice)
 {
-    // Lists rebuilt for news from the instrument are not the user's edits.
+    // Lists rebuilt for news from the instrument (the range table comes
+    // with every status poll) are not the user's edits: a level nobody
+    // touched goes on showing what the image holds.
     const QList<QWidget *> untouched = m_shown.Unchanged();
     OnNews(code, notice);
-    if (code != UpdateCode::Settings)
-        m_shown.Take(untouched);
+    if (code == UpdateCode::Settings || code == UpdateCode::BeforeDownload)
+        return;
+    ShowHeldLevels(untouched);
+    m_shown.Take(untouched);
 }
 
 void CAdvancedFeatures::OnNews(int code, const CReplyNotice &notice)
@@ -465,10 +469,6 @@ void CAdvancedFeatures::Refresh()
     // 5. Calibration gases. The toxic choices are selected by their index:
     // a gas's four values need not be in order.
     RebuildHCCalGas();
-    if (const auto choices = Lists::HCCalGasChoices(s)) {
-        const double calGas = s.GetCalGas(CSettingsImage::SensorHC);
-        m_calGas[RowHC]->ShowValue(calGas, CSettingsCodec::FormatFixed(calGas, choices->values.decimals));
-    }
     RebuildO2CalGas();
     m_calGas[RowO2]->SelectValue(s.GetCalGas(CSettingsImage::SensorO2));
     for (int row : {RowToxic1, RowToxic2}) {
@@ -490,12 +490,25 @@ void CAdvancedFeatures::Refresh()
     RelabelToxic(RowToxic1);
     RelabelToxic(RowToxic2);
     // The rebuilds above select list items; the levels are shown as they are.
+    ShowHeldLevels(Controls());
+    m_shown.Take(Controls());
+}
+
+void CAdvancedFeatures::ShowHeldLevels(const QList<QWidget *> &lists)
+{
+    const CSettingsImage &s = Document().Settings();
     for (int r = 0; r < RowCount; ++r) {
         const double high = s.GetHighAlarm(SensorOf(r)), warning = s.GetWarningAlarm(SensorOf(r));
-        m_high[size_t(r)]->ShowValue(high, LevelText(r, high));
-        m_warning[size_t(r)]->ShowValue(warning, LevelText(r, warning));
+        if (lists.contains(m_high[size_t(r)]))
+            m_high[size_t(r)]->ShowValue(high, LevelText(r, high));
+        if (lists.contains(m_warning[size_t(r)]))
+            m_warning[size_t(r)]->ShowValue(warning, LevelText(r, warning));
     }
-    m_shown.Take(Controls());
+    const auto choices = Lists::HCCalGasChoices(s);
+    if (choices && lists.contains(m_calGas[RowHC])) {
+        const double calGas = s.GetCalGas(CSettingsImage::SensorHC);
+        m_calGas[RowHC]->ShowValue(calGas, CSettingsCodec::FormatFixed(calGas, choices->values.decimals));
+    }
 }
 
 QString CAdvancedFeatures::LevelText(int row, double level) const

@@ -82,6 +82,8 @@ private:
     void OnO2Preset(int configuration);
     void ShowNextCalDue();
     void ShowCalInterval(int days);
+    // Shows the image's levels (and HC calibration gas) in those of the lists given.
+    void ShowHeldLevels(const QList<QWidget *> &lists);
     // A level as the row's lists print it.
     QString LevelText(int row, double level) const;
     // Every control Store reads.
