@@ -29,6 +29,7 @@ private slots:
     void calIntervalBeyondList_data();
     void calIntervalBeyondList();
     void levelsBeyondListsKept();
+    void statusPollLeavesTypingAlone();
 
 private:
     QTemporaryDir m_settingsDir;
@@ -543,6 +544,25 @@ void TestAdvancedFeatures::levelsBeyondListsKept()
     QCOMPARE(s->GetHighAlarm(CSettingsImage::SensorO2), 25.0);
     QCOMPARE(s->GetCalGas(CSettingsImage::SensorHC), 50.0);
     QCOMPARE(s->GetWarningAlarm(CSettingsImage::SensorToxic1), 70.0);
+}
+
+void TestAdvancedFeatures::statusPollLeavesTypingAlone()
+{
+    // Every status poll reads the configuration words next to the range
+    // table; an unchanged table must not rebuild the HC lists under the user's hands.
+    Bench b;
+    auto view = b.Open<CAdvancedFeatures>();
+    QVERIFY(b.Upload());
+    CFormValueList *high = view->HighAlarm(CAdvancedFeatures::RowHC);
+    high->setEditText(QStringLiteral("6"));
+    QVERIFY(b.Poll());
+    QCOMPARE(high->currentText(), QStringLiteral("6"));
+    // A range table that did change still rebuilds them.
+    b.Instrument().SetWord(0xC020 + 9, 60); // range 0's Alarm Maximum
+    b.Instrument().UpdateConfigurationChecksum();
+    b.Doc().ReadConfigurationB();
+    QVERIFY(b.rig.WaitIdle());
+    QCOMPARE(high->itemText(high->count() - 1), QStringLiteral("60"));
 }
 
 QTEST_MAIN(TestAdvancedFeatures)

@@ -371,11 +371,16 @@ void CAdvancedFeatures::OnNews(int code, const CReplyNotice &notice)
         }
         const int current = s.GetHCRangeIndex();
         // Range 0 decides the HC choices and the Toxic 2 wiring, range 2 is
-        // the second HC choice.
-        if (CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, current)
+        // the second HC choice. The words next to the table come with every
+        // status poll: only a table that changed rebuilds the lists, which
+        // would otherwise snap what the user is typing once a second.
+        const bool touches = CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, current)
             || CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, 0)
-            || CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, 2))
-            OnRangeChange();
+            || CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, 2);
+        if (!touches || RangeTable() == m_rangeTableShown)
+            break;
+        m_rangeTableShown = RangeTable();
+        OnRangeChange();
         if (CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, 0))
             RelabelToxic(RowToxic2);
         break;
@@ -405,9 +410,18 @@ void CAdvancedFeatures::OnNews(int code, const CReplyNotice &notice)
     }
 }
 
+QByteArray CAdvancedFeatures::RangeTable() const
+{
+    QByteArray table;
+    for (int r = 0; r < CRangeRecord::Count; ++r)
+        table += Document().Settings().RangeRecord(r).Bytes();
+    return table;
+}
+
 void CAdvancedFeatures::Refresh()
 {
     const CSettingsImage &s = Document().Settings();
+    m_rangeTableShown = RangeTable();
 
     // 1. Levels: first bounded by the document's partner levels, then by the
     // selected ones, so the two lists of a sensor never cross.
