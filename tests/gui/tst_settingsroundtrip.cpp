@@ -13,6 +13,7 @@
 #include "views/DatalogFeatures.h"
 #include "views/DisplayMode.h"
 #include "views/FormIdList.h"
+#include "views/FormRadioGroup.h"
 #include "views/FormValueList.h"
 
 #include <QApplication>
@@ -339,11 +340,36 @@ QString ShownDifferences(const QList<QPointer<CInstrumentFrame>> &frames, const 
             if (a->CalGas(R::RowHC)->count() > 0)
                 expect(ShowsLevel(a->CalGas(R::RowHC), s.GetCalGas(CSettingsImage::SensorHC)),
                        QStringLiteral("HC cal gas shows ") + a->CalGas(R::RowHC)->currentText());
+            expect(ShowsLevel(a->CalGas(R::RowO2), s.GetCalGas(CSettingsImage::SensorO2)), QStringLiteral("O2 cal gas"));
+            expect(int(CFormValueList::LeadingNumber(a->AlarmDelay()->currentText())) == s.GetAlarmDelay(),
+                   QStringLiteral("Alarm Delay shows ") + a->AlarmDelay()->currentText());
+            const QString backLight = a->BackLightDelay()->currentText();
+            const int n = int(CFormValueList::LeadingNumber(backLight));
+            expect((backLight.contains(QLatin1String("min")) ? 60 * n : n) == s.GetBackLightDelay(),
+                   QStringLiteral("BackLight Delay shows ") + backLight);
+            // Configuration 3 has no button: none is checked.
+            const int o2 = s.GetO2AlarmConfiguration();
+            expect(a->O2Alarms()->Value() == (o2 < 3 ? o2 : -1), QStringLiteral("O2 Alarms"));
+            expect(a->AlarmLatch()->Value() == s.GetAlarmLatch() && a->LunchBreak()->Value() == s.GetLunchBreak()
+                       && a->BumpTest()->Value() == s.GetBumpTest() && a->ComfortAlert()->Value() == s.GetComfortAlert()
+                       && a->TemperatureAlarm()->Value() == s.GetTemperatureAlarm(),
+                   QStringLiteral("radio buttons"));
+            expect(a->SensorSelect(R::RowO2)->currentIndex() == (s.GetSensor(CSettingsImage::SensorO2) ? 1 : 0),
+                   QStringLiteral("O2 Sensor Select"));
+            for (int r : {R::RowToxic1, R::RowToxic2}) {
+                const int sensor = r + 1;
+                expect(a->SensorSelect(r)->currentIndex() == (s.GetSensor(sensor) ? s.GetSensorGas(sensor) : 0),
+                       QStringLiteral("Sensor Select row %1").arg(r));
+                if (!(r == R::RowToxic2 && s.Toxic2CarriesTC()))
+                    expect(a->CalGas(r)->currentIndex() == s.GetCalGasCode(sensor), QStringLiteral("cal gas row %1").arg(r));
+            }
         } else if (auto *d = qobject_cast<CDatalogFeatures *>(frame->View())) {
             const QString interval = d->LogInterval()->currentText();
             const int seconds = int(CFormValueList::LeadingNumber(interval));
             expect((interval.contains(QLatin1String("min")) ? 60 * seconds : seconds) == s.GetLogInterval(),
                    QStringLiteral("Log Interval shows ") + interval);
+            expect(d->LogMemManager()->Value() == s.GetLogMemoryManager() && d->LogAverages()->Value() == s.GetLogAverages(),
+                   QStringLiteral("log radio buttons"));
             for (int n = 1; n <= CSettingsImage::OperatorCount; ++n)
                 expect(d->OperatorList()->Id(n - 1) == s.OperatorId(n), QStringLiteral("Operator ID %1").arg(n));
             for (int n = 1; n <= CSettingsImage::LocationCount; ++n)
