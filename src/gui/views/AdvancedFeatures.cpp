@@ -412,9 +412,11 @@ void CAdvancedFeatures::OnNews(int code, const CReplyNotice &notice)
 
 QByteArray CAdvancedFeatures::RangeTable() const
 {
-    QByteArray table;
+    const CSettingsImage &s = Document().Settings();
+    // The range in use picks the record the HC lists follow.
+    QByteArray table(1, char(s.GetHCRangeIndex()));
     for (int r = 0; r < CRangeRecord::Count; ++r)
-        table += Document().Settings().RangeRecord(r).Bytes();
+        table += s.RangeRecord(r).Bytes();
     return table;
 }
 

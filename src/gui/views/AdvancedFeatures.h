@@ -86,7 +86,7 @@ private:
     void ShowHeldLevels(const QList<QWidget *> &lists);
     // A level as the row's lists print it.
     QString LevelText(int row, double level) const;
-    // The four range records as the document holds them.
+    // The range in use and the four range records as the document holds them.
     QByteArray RangeTable() const;
     // Every control Store reads.
     QList<QWidget *> Controls() const;
@@ -116,6 +116,6 @@ private:
     bool m_timeKeeperDue = false;
     // What the last refresh showed: Store writes only what the user changed.
     CFormSnapshot m_shown;
-    // The range table the HC lists were last built from.
+    // The range table (and range) the HC lists were last built from.
     QByteArray m_rangeTableShown;
 };
