@@ -124,7 +124,7 @@ private:
         if (Chance(20)) {
             // Levels at the ends of their 10 bits.
             for (int offset = 30; offset <= 56; offset += 2) {
-                if (offset != 58 && Chance(50))
+                if (Chance(50))
                     PutBits(tk, offset, 0, 10, Pick({0, 1, 1022, 1023}));
             }
         }
@@ -406,9 +406,9 @@ private:
     CMainFrame *Start(const QStringList &args);
     // Opens the four settings views side by side.
     bool OpenViews(CMainFrame *frame);
-    // Puts image number `index` into the instrument, uploads it and checks
-    // that the document holds it; then stores the untouched views (or, with
-    // download, downloads) and checks what came back.
+    // Puts the image into the instrument, uploads it and checks that the
+    // document holds it and the views show it; then stores the untouched
+    // views (or, with download, downloads) and checks what came back.
     void RoundTrip(CMainFrame *frame, CSimInstrument &sim, const Image &im, const QString &where, bool download);
 
     QTemporaryDir m_settings;
