@@ -26,6 +26,8 @@ private slots:
     void gasWithoutStelShowsNotAvailable();
     void operatorAndLocationStored();
     void liveMonitorOpenedAlone();
+    void viewOpenedOnHeldSettingsKeepsThem_data();
+    void viewOpenedOnHeldSettingsKeepsThem();
     void liveTexts_data();
     void liveTexts();
 
@@ -383,6 +385,42 @@ void TestSettingsViews::liveMonitorOpenedAlone()
                  QString::asprintf("%2d %s", n, b.Instrument().IdEntry(CSettingsImage::FirstLocationEntry - 1 + n).constData()));
     QCOMPARE(view->OperatorList()->currentText(), QStringLiteral(" 1 J. Morales      "));
     QCOMPARE(view->LocationList()->currentText(), QStringLiteral(" 2 Pump House 2    "));
+}
+
+void TestSettingsViews::viewOpenedOnHeldSettingsKeepsThem_data()
+{
+    QTest::addColumn<QString>("title");
+    for (const char *title : {"Advanced Features", "Datalog Features", "Display Mode", "Sensors"})
+        QTest::newRow(title) << QString::fromLatin1(title);
+}
+
+void TestSettingsViews::viewOpenedOnHeldSettingsKeepsThem()
+{
+    // A view opened after the upload, and a download before its own reads
+    // have come back: what it shows at once is the document's, and so is
+    // what it stores.
+    QFETCH(QString, title);
+    Bench b;
+    b.Instrument().SetTimeKeeper(62, QByteArray(1, char(4 | (5 << 4)))); // operator 5, 90 s
+    b.Instrument().SetTimeKeeper(63, QByteArray(1, char(36 | (1 << 6)))); // location 37, STEL only
+    b.Instrument().SetTimeKeeper(59, QByteArray(1, char((b.Instrument().TimeKeeperByte(59) & 0x81) | (63 << 1))));
+    QVERIFY(b.Upload());
+    const QByteArray fresh = b.Instrument().TimeKeeper();
+    std::unique_ptr<CInstrumentView> view;
+    if (title == QLatin1String("Advanced Features"))
+        view = b.Open<CAdvancedFeatures>();
+    else if (title == QLatin1String("Datalog Features"))
+        view = b.Open<CDatalogFeatures>();
+    else if (title == QLatin1String("Display Mode"))
+        view = b.Open<CDisplayMode>();
+    else
+        view = b.Open<CSensors>();
+    if (auto *live = qobject_cast<CDisplayMode *>(view.get())) {
+        QCOMPARE(live->OperatorList()->currentIndex(), 4);
+        QCOMPARE(live->LocationList()->currentIndex(), 36);
+    }
+    QVERIFY(b.Download());
+    QCOMPARE(b.Instrument().TimeKeeper().mid(8), fresh.mid(8));
 }
 
 void TestSettingsViews::liveTexts_data()

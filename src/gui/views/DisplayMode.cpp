@@ -167,6 +167,9 @@ void CDisplayMode::OnInitialUpdate()
     m_location->clear();
     for (int n = 1; n <= CSettingsImage::LocationCount; ++n)
         m_location->addItem(IdItem(n, s.LocationId(n)));
+    // The document may hold settings already; a download before they are
+    // read again stores what these lists show.
+    SelectOperatorAndLocation();
     m_battery->setRange(0, BatteryBars);
     m_battery->setValue(0);
 
