@@ -4,6 +4,7 @@
 #include "CliSession.h"
 #include "datalog/LogCsvReader.h"
 #include "history/HistoryCsvImport.h"
+#include "history/HistoryDatabase.h"
 #include "history/HistoryLocation.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistorySchema.h"
@@ -234,20 +235,23 @@ int Init(const CCliHistory::Options &options)
         std::fflush(stdout);
         return CliExit::Ok;
     }
-    auto store = std::make_unique<CHistoryStore>();
-    if (!store->Open(CCliHistory::Location(options))) {
-        Error(store->ErrorString());
+    // The database itself, not the store: nothing goes to a spool here.
+    CHistoryLocation where;
+    QString error;
+    if (!CHistoryLocation::Parse(CCliHistory::Location(options), CHistoryStore::DefaultFile(), &where, &error)) {
+        Error(error);
         return CliExit::HistoryError;
     }
-    if (!store->IsConnected()) {
-        Error(store->WarningText());
+    CHistoryDatabase db(where);
+    if (db.Open(&error) != CHistoryDatabase::OpenResult::Ok) {
+        Error(error);
         return CliExit::HistoryError;
     }
-    const int found = store->FoundSchemaVersion();
+    const int found = db.FoundVersion();
     const QString what = found == 0 ? QStringLiteral("created")
                          : found < CHistorySchema::CurrentVersion ? QStringLiteral("migrated from version %1").arg(found)
                                                                   : QStringLiteral("up to date");
-    std::printf("History database %s: schema version %d, %s.\n", qPrintable(store->Location()), CHistorySchema::CurrentVersion,
+    std::printf("History database %s: schema version %d, %s.\n", qPrintable(where.Shown()), CHistorySchema::CurrentVersion,
                 qPrintable(what));
     std::fflush(stdout);
     return CliExit::Ok;

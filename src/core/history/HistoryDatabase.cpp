@@ -24,6 +24,15 @@ QString DriverText(const QSqlError &e)
     return text.isEmpty() ? QStringLiteral("unknown database error") : text;
 }
 
+// The server's own sentence, without its "ERROR:" and the statement it quotes.
+QString ServerSentence(const QSqlError &e)
+{
+    QString text = e.databaseText().section(QLatin1Char('\n'), 0, 0).trimmed();
+    if (text.startsWith(QLatin1String("ERROR:")))
+        text = text.mid(6).trimmed();
+    return text.isEmpty() ? DriverText(e) : text;
+}
+
 // The server's code for a right the user does not have.
 bool IsDenied(const QSqlError &e)
 {
@@ -63,6 +72,7 @@ CHistoryDatabase::~CHistoryDatabase()
 
 void CHistoryDatabase::Close()
 {
+    m_inTransaction = false;
     if (QSqlDatabase::contains(m_name)) {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
         db.close();
@@ -116,10 +126,11 @@ QString CHistoryDatabase::Explain(const QSqlError &e, const QString &statement) 
     const QString text = DriverText(e).simplified();
     m_denied = IsPostgres() && IsDenied(e);
     if (m_denied) {
-        m_deniedText = text;
+        m_deniedText = ServerSentence(e);
         const bool read = statement.trimmed().startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive);
-        return read ? QStringLiteral("the user \"%1\" may not read this history (%2): reading takes the viewer role").arg(UserName(), text)
-                    : QStringLiteral("the user \"%1\" may not write to this history (%2): writing takes the technician role").arg(UserName(), text);
+        return read ? QStringLiteral("the user \"%1\" may not read this history (%2): reading takes the viewer role").arg(UserName(), m_deniedText)
+                    : QStringLiteral("the user \"%1\" may not write to this history (%2): writing takes the technician role")
+                          .arg(UserName(), m_deniedText);
     }
     if (!IsPostgres())
         return text;
@@ -130,7 +141,8 @@ QString CHistoryDatabase::Explain(const QSqlError &e, const QString &statement) 
         return QStringLiteral("the server's certificate failed the certificate check (sslmode=%1, trusted certificates: %2); "
                               "the server is not used: %3")
             .arg(m_location.Option(QStringLiteral("sslmode")).isEmpty() ? QStringLiteral("prefer") : m_location.Option(QStringLiteral("sslmode")),
-                 root.isEmpty() ? QStringLiteral("~/.postgresql/root.crt") : QDir::toNativeSeparators(root), text);
+                 root.isEmpty() ? QStringLiteral("~/.postgresql/root.crt") : QDir::toNativeSeparators(root),
+                 e.databaseText().trimmed().isEmpty() ? text : e.databaseText().simplified());
     }
     if (text.contains(QLatin1String("no password supplied")))
         return QStringLiteral("the server wants a password: remember it in the history database dialog, or put it in the password file %1 (%2)")
@@ -394,10 +406,10 @@ bool CHistoryDatabase::Begin(QString *error)
     if (IsPostgres()) {
         if (!Exec(QStringLiteral("BEGIN"), error))
             return false;
-        QSqlQuery q = Query();
+        m_inTransaction = true;
         // Only schema changes take this lock; data writes go side by side.
         if (!m_schemaReady)
-            return q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SchemaLockKey)) || (*error = Explain(q.lastError()), false);
+            return Exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SchemaLockKey), error);
         return true;
     }
     return Exec(QStringLiteral("BEGIN IMMEDIATE"), error);
@@ -405,20 +417,38 @@ bool CHistoryDatabase::Begin(QString *error)
 
 bool CHistoryDatabase::Commit(QString *error)
 {
-    return Exec(QStringLiteral("COMMIT"), error);
+    const bool ok = Exec(QStringLiteral("COMMIT"), error);
+    m_inTransaction = false;
+    return ok;
 }
 
 void CHistoryDatabase::Rollback()
 {
+    if (IsPostgres() && !m_inTransaction)
+        return; // already ended where the statement failed
     QString ignored;
     Exec(QStringLiteral("ROLLBACK"), &ignored);
+    m_inTransaction = false;
+}
+
+void CHistoryDatabase::Failed(const QSqlError &e, const QString &statement, QString *error) const
+{
+    *error = Explain(e, statement);
+    // A failed statement leaves a PostgreSQL transaction good for nothing but
+    // its end; ending it here lets the statements already prepared in it be
+    // freed without the driver complaining on stderr.
+    if (m_inTransaction) {
+        m_inTransaction = false;
+        QSqlQuery end = Query();
+        end.exec(QStringLiteral("ROLLBACK"));
+    }
 }
 
 bool CHistoryDatabase::Prepare(QSqlQuery &query, const QString &sql, QString *error) const
 {
     if (query.prepare(sql))
         return true;
-    *error = Explain(query.lastError(), sql);
+    Failed(query.lastError(), sql, error);
     return false;
 }
 
@@ -426,7 +456,7 @@ bool CHistoryDatabase::Exec(QSqlQuery &query, QString *error) const
 {
     if (query.exec())
         return true;
-    *error = Explain(query.lastError(), query.lastQuery());
+    Failed(query.lastError(), query.lastQuery(), error);
     return false;
 }
 
@@ -435,6 +465,6 @@ bool CHistoryDatabase::Exec(const QString &sql, QString *error) const
     QSqlQuery q = Query();
     if (q.exec(sql))
         return true;
-    *error = Explain(q.lastError(), sql);
+    Failed(q.lastError(), sql, error);
     return false;
 }

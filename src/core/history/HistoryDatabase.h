@@ -71,6 +71,8 @@ private:
     OpenResult PrepareSchema(QString *error);
     bool Migrate(int from, QString *error);
     QString SchemaDenied(int version, const QString &why) const;
+    // *error from a failed statement; on PostgreSQL its transaction ends.
+    void Failed(const QSqlError &e, const QString &statement, QString *error) const;
     QStringList Tables(QString *error) const;
 
     CHistoryLocation m_location;
@@ -80,4 +82,5 @@ private:
     bool m_schemaReady = false;
     mutable bool m_denied = false; // the last failure was a refused right
     mutable QString m_deniedText;  // the server's words for it
+    mutable bool m_inTransaction = false; // PostgreSQL: between Begin and its end
 };
