@@ -1,9 +1,12 @@
-// The History Database dialog with a password: it never shows it nor keeps it in the preferences, "Remember password" writes the password file once a TLS server took it, and a password not remembered serves this run only.
+// The History Database dialog with a password: it never shows it nor keeps it in the preferences, "Remember password" writes the password file once a TLS server took it, and a password not remembered serves this run only. A viewer's History window reads while its write waits.
 #include "PgServer.h"
 #include "SimRig.h"
+#include "history/FleetModel.h"
 #include "history/HistoryDatabaseDialog.h"
 #include "history/HistoryLocation.h"
+#include "history/HistorySchema.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWindow.h"
 #include "platform/Preferences.h"
 
 #include <QApplication>
@@ -38,6 +41,7 @@ private slots:
     void rememberPasswordWritesThePasswordFile();
     void refusedPasswordIsNotRemembered();
     void passwordNotRememberedServesThisRun();
+    void viewerWindowReads();
 
 private:
     QString Url() const { return m_pg.TlsUrl(Owner, QStringLiteral("shop")); }
@@ -67,6 +71,8 @@ void TestHistoryAccessDialog::initTestCase()
              qPrintable(error));
     QVERIFY2(m_pg.CreateDatabase(QStringLiteral("shop"), &error), qPrintable(error));
     QVERIFY2(m_pg.Sql(QStringLiteral("shop"), QStringLiteral("ALTER DATABASE shop OWNER TO %1").arg(Owner), &error), qPrintable(error));
+    QVERIFY2(m_pg.SqlScript(QStringLiteral("postgres"), CHistorySchema::ServerSetupSql(QStringLiteral("fleet")), &error), qPrintable(error));
+    QVERIFY2(m_pg.Sql(QStringLiteral("postgres"), QStringLiteral("CREATE ROLE vera LOGIN IN ROLE altavo_viewer"), &error), qPrintable(error));
 }
 
 void TestHistoryAccessDialog::cleanupTestCase()
@@ -120,6 +126,8 @@ void TestHistoryAccessDialog::rememberPasswordWritesThePasswordFile()
     QCOMPARE(dialog.PasswordEdit()->echoMode(), QLineEdit::Password);
     QVERIFY2(dialog.TestConnection(), qPrintable(dialog.TestResult()->text()));
     QVERIFY(!Visible(dialog).contains(Password));
+    if (!qEnvironmentVariableIsEmpty("ALTAVO_SCREENSHOTS"))
+        dialog.grab().save(QDir(qEnvironmentVariable("ALTAVO_SCREENSHOTS")).filePath(QStringLiteral("history-database-dialog.png")));
     dialog.RememberBox()->setChecked(true);
     dialog.accept();
     QVERIFY2(dialog.result() == QDialog::Accepted, qPrintable(dialog.TestResult()->text()));
@@ -178,6 +186,40 @@ void TestHistoryAccessDialog::passwordNotRememberedServesThisRun()
     CHistoryDatabaseDialog again;
     QCOMPARE(again.Location(), Url());
     QVERIFY(!Visible(again).contains(Password));
+}
+
+void TestHistoryAccessDialog::viewerWindowReads()
+{
+    const auto url = [this](const QString &user) {
+        return QStringLiteral("postgresql://%1@localhost:%2/fleet?host=%3").arg(user).arg(m_pg.Port()).arg(m_pg.SocketDir());
+    };
+    HistoryInstrument unit;
+    unit.serial = QStringLiteral("00A10001");
+    unit.instrumentId = QStringLiteral("TRUCK 7");
+    {
+        CHistoryStore owner;
+        QVERIFY(owner.Open(url(CHistorySchema::OwnerRole)));
+        QVERIFY(owner.RecordInstrument(unit).stored);
+    }
+    CHistoryStore viewer;
+    QVERIFY(viewer.Open(url(QStringLiteral("vera"))));
+    SimRig rig;
+    CHistoryWindow window(rig.doc);
+    window.SetStore(&viewer);
+    window.resize(window.FormSize());
+    window.OnInitialUpdate();
+    QCOMPARE(window.FleetModel()->rowCount(), 1);
+    QVERIFY(window.LocationLabel()->text().contains(QStringLiteral("1 instrument(s)")));
+    QVERIFY(!window.WarningLabel()->parentWidget()->isVisibleTo(&window));
+
+    unit.serial = QStringLiteral("00A10002");
+    QVERIFY(viewer.RecordInstrument(unit).spooled);
+    window.Refresh();
+    QCOMPARE(window.FleetModel()->rowCount(), 1);
+    QVERIFY2(window.WarningLabel()->text().contains(QStringLiteral("the user \"vera\" may not write to this history")),
+             qPrintable(window.WarningLabel()->text()));
+    QVERIFY(window.WarningLabel()->parentWidget()->isVisibleTo(&window));
+    QFile::remove(viewer.SpoolFile());
 }
 
 QTEST_MAIN(TestHistoryAccessDialog)

@@ -262,6 +262,11 @@ void TestHistoryAccess::verifiedTlsStoresAndLists()
     QVERIFY(wrong.Open(CHistoryLocation::WithPassword(url, QStringLiteral("not-it"))));
     QVERIFY(!wrong.IsConnected());
     QVERIFY2(wrong.WarningText().contains(QStringLiteral("password authentication failed")), qPrintable(wrong.WarningText()));
+    // The server takes TCP clients over TLS only.
+    CHistoryStore plain;
+    QVERIFY(plain.Open(QString(url).replace(QStringLiteral("sslmode=verify-full"), QStringLiteral("sslmode=disable"))));
+    QVERIFY(!plain.IsConnected());
+    QVERIFY2(plain.WarningText().contains(QStringLiteral("no encryption")), qPrintable(plain.WarningText()));
 }
 
 void TestHistoryAccess::foreignCertificateRefusedAndSpooled()
