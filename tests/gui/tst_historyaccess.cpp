@@ -42,6 +42,7 @@ private slots:
     void refusedPasswordIsNotRemembered();
     void passwordNotRememberedServesThisRun();
     void viewerWindowReads();
+    void passwordFromEarlierPreferencesMoves();
 
 private:
     QString Url() const { return m_pg.TlsUrl(Owner, QStringLiteral("shop")); }
@@ -220,6 +221,23 @@ void TestHistoryAccessDialog::viewerWindowReads()
              qPrintable(window.WarningLabel()->text()));
     QVERIFY(window.WarningLabel()->parentWidget()->isVisibleTo(&window));
     QFile::remove(viewer.SpoolFile());
+}
+
+void TestHistoryAccessDialog::passwordFromEarlierPreferencesMoves()
+{
+    // As an earlier version stored what the user typed.
+    CPreferences::SetString(QStringLiteral("History"), QStringLiteral("Location"), CHistoryLocation::WithPassword(Url(), Password));
+    QVERIFY(SettingsText().contains(QString::fromLatin1(QUrl::toPercentEncoding(Password))));
+    CHistoryStore store;
+    QVERIFY(store.Open(CHistoryDatabaseDialog::StoredLocation()));
+    QVERIFY2(store.IsConnected(), qPrintable(store.WarningText()));
+    QCOMPARE(CHistoryStore::PreferredLocation(), Url());
+    QVERIFY(!SettingsText().contains(QString::fromLatin1(QUrl::toPercentEncoding(Password))));
+    QCOMPARE(ReadAll(m_passfile), QStringLiteral("127.0.0.1:%1:shop:%2:pa\\:ss\\\\w0rd\n").arg(m_pg.Port()).arg(Owner));
+    // The next run finds it there.
+    CHistoryStore next;
+    QVERIFY(next.Open(Url()));
+    QVERIFY2(next.IsConnected(), qPrintable(next.WarningText()));
 }
 
 QTEST_MAIN(TestHistoryAccessDialog)

@@ -99,7 +99,23 @@ CHistoryDatabaseDialog::CHistoryDatabaseDialog(QWidget *parent)
 QString CHistoryDatabaseDialog::StoredLocation()
 {
     // The same preference the command-line program reads without --history.
-    const QString stored = CHistoryLocation::WithoutPassword(CHistoryStore::PreferredLocation().trimmed());
+    QString kept;
+    const QString stored = CHistoryLocation::WithoutPassword(CHistoryStore::PreferredLocation().trimmed(), &kept);
+    if (!kept.isEmpty()) {
+        // An earlier version kept a typed password in the preferences: it
+        // moves to the password file (under the URL's own host, port,
+        // database and user) and serves this run in any case.
+        CHistoryLocation where;
+        QString error;
+        if (CHistoryLocation::Parse(stored, QString(), &where, &error) && !where.host.isEmpty() && !where.user.isEmpty()
+            && !where.database.isEmpty()) {
+            const CHistoryPasswordFile::Entry entry{where.host, QString::number(where.port > 0 ? where.port : 5432), where.database,
+                                                    where.user, kept};
+            CHistoryPasswordFile::Store(CHistoryPasswordFile::Path(where), entry, &error);
+        }
+        SessionPasswords().insert(stored, kept);
+        CHistoryStore::SetPreferredLocation(stored);
+    }
     const QString password = SessionPasswords().value(stored);
     return password.isEmpty() ? stored : CHistoryLocation::WithPassword(stored, password);
 }
