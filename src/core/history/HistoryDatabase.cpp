@@ -109,8 +109,11 @@ CHistoryDatabase::OpenResult CHistoryDatabase::CheckSqliteFile(QString *error) c
 
 QString CHistoryDatabase::ConnectOptions(const CHistoryLocation &location)
 {
-    // The driver adds host, port, database, user and password itself; the
-    // rest is "keyword=value" items it joins at ';'.
+    // The driver writes host, database, user and password (each only when
+    // not empty, the port when not -1) into the client library's connection
+    // text itself, then appends these items with every ';' turned into a
+    // space: any keyword the library knows passes, values single-quoted
+    // (a ';' inside one cannot, so Parse refuses it).
     QStringList items;
     if (location.Option(QStringLiteral("connect_timeout")).isEmpty())
         items.append(QStringLiteral("connect_timeout=5"));

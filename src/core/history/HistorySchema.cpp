@@ -116,6 +116,8 @@ QString CHistorySchema::ServerSetupSql(const QString &database)
     line(QStringLiteral("-- Technicians' log writes stage rows in a temporary table."));
     line(QStringLiteral("GRANT CONNECT, TEMPORARY ON DATABASE %1 TO %2;").arg(db, technician));
     line(QStringLiteral("GRANT CONNECT ON DATABASE %1 TO %2;").arg(db, viewer));
+    line(QStringLiteral("-- The owner makes the tables, on servers before version 15 too."));
+    line(QStringLiteral("ALTER SCHEMA public OWNER TO %1;").arg(owner));
     line(QStringLiteral("REVOKE CREATE ON SCHEMA public FROM PUBLIC;"));
     line(QStringLiteral("GRANT USAGE ON SCHEMA public TO %1, %2;").arg(technician, viewer));
     line(QStringLiteral("-- Every table and sequence the owner makes, now or in a later migration:"));
