@@ -4,7 +4,10 @@
 #include "CliSession.h"
 #include "datalog/LogCsvReader.h"
 #include "history/HistoryCsvImport.h"
+#include "history/HistoryDatabase.h"
+#include "history/HistoryLocation.h"
 #include "history/HistoryRecorder.h"
+#include "history/HistorySchema.h"
 #include "history/HistoryStore.h"
 #include "report/HistoryReport.h"
 #include "report/ReportPrinter.h"
@@ -41,7 +44,8 @@ std::unique_ptr<CHistoryStore> OpenForReading(const CCliHistory::Options &option
     }
     // Whatever waits from earlier runs goes in before anything is shown.
     store->ReplaySpool();
-    if (!store->IsConnected()) {
+    // A viewer's history reads even while what it could not write waits.
+    if (!store->IsReadable()) {
         Error(store->WarningText().isEmpty() ? QStringLiteral("the history database %1 cannot be read.").arg(store->Location())
                                              : store->WarningText());
         *status = CliExit::HistoryError;
@@ -220,6 +224,39 @@ int ImportCsv(const QString &path, const CCliHistory::Options &options)
     return result.spooled ? CliExit::Ok : CliExit::HistoryError;
 }
 
+// "history init": creates or migrates the schema, which only the owner may.
+int Init(const CCliHistory::Options &options)
+{
+    if (options.printSql) {
+        CHistoryLocation where;
+        const bool server = CHistoryLocation::Parse(CCliHistory::Location(options), QString(), &where, nullptr)
+                            && where.engine == CHistoryLocation::PostgreSQL && !where.database.isEmpty();
+        std::printf("%s", qPrintable(CHistorySchema::ServerSetupSql(server ? where.database : QString())));
+        std::fflush(stdout);
+        return CliExit::Ok;
+    }
+    // The database itself, not the store: nothing goes to a spool here.
+    CHistoryLocation where;
+    QString error;
+    if (!CHistoryLocation::Parse(CCliHistory::Location(options), CHistoryStore::DefaultFile(), &where, &error)) {
+        Error(error);
+        return CliExit::HistoryError;
+    }
+    CHistoryDatabase db(where);
+    if (db.Open(&error) != CHistoryDatabase::OpenResult::Ok) {
+        Error(error);
+        return CliExit::HistoryError;
+    }
+    const int found = db.FoundVersion();
+    const QString what = found == 0 ? QStringLiteral("created")
+                         : found < CHistorySchema::CurrentVersion ? QStringLiteral("migrated from version %1").arg(found)
+                                                                  : QStringLiteral("up to date");
+    std::printf("History database %s: schema version %d, %s.\n", qPrintable(where.Shown()), CHistorySchema::CurrentVersion,
+                qPrintable(what));
+    std::fflush(stdout);
+    return CliExit::Ok;
+}
+
 } // namespace
 
 QString CCliHistory::Location(const Options &options)
@@ -290,7 +327,9 @@ int CCliHistory::Run(const QStringList &args, const Options &options)
         return arity(1, "due [--within DAYS] [--pdf FILE]") ? Due(options) : int(CliExit::Usage);
     if (sub == QLatin1String("import-csv"))
         return arity(2, "import-csv FILE --serial SERIAL") ? ImportCsv(args.at(1), options) : int(CliExit::Usage);
-    Error(sub.isEmpty() ? QStringLiteral("history needs one of: list, show SERIAL, due, import-csv FILE.")
-                        : QStringLiteral("unknown history command \"%1\" (list, show, due, import-csv).").arg(sub));
+    if (sub == QLatin1String("init"))
+        return arity(1, "init [--print-sql]") ? Init(options) : int(CliExit::Usage);
+    Error(sub.isEmpty() ? QStringLiteral("history needs one of: list, show SERIAL, due, import-csv FILE, init.")
+                        : QStringLiteral("unknown history command \"%1\" (list, show, due, import-csv, init).").arg(sub));
     return CliExit::Usage;
 }

@@ -27,6 +27,14 @@ public:
     // The statements that take version `from` to `from + 1` (before the data
     // step the database runs after them).
     static QStringList Upgrade(int from, bool postgres);
+    // The roles of a shared server: the owner creates and migrates the
+    // schema, technicians add and update records, viewers only read.
+    static const QString OwnerRole, TechnicianRole, ViewerRole;
+    static const QString DefaultServerDatabase; // "altavo_history"
+    // What an administrator runs once with psql as a superuser: the three
+    // roles, the database (default DefaultServerDatabase) owned by the owner,
+    // and the rights each role has on every table the owner makes.
+    static QString ServerSetupSql(const QString &database = QString());
     // Engine spelling: %ID%, %BLOB%, %WITHOUT_ROWID%.
     static QString Dialect(QString statement, bool postgres);
 };
