@@ -101,7 +101,9 @@ void TestHistoryDueWindow::disagreementInTableAndCertificate()
     window->SelectSerial(QStringLiteral("00A10001"));
     const QString path = m_h.dir->filePath(QStringLiteral("record.pdf"));
     QVERIFY(window->SaveCalibrationRecord(path));
-    const QString pdf = PdfText(path).simplified();
+    // pdftotext gives the font's ligatures ("ﬀ", "ﬁ") as single characters.
+    QString pdf = PdfText(path).simplified();
+    pdf.replace(QChar(0xFB00), QLatin1String("ff")).replace(QChar(0xFB01), QLatin1String("fi")).replace(QChar(0xFB02), QLatin1String("fl"));
     QVERIFY2(pdf.contains(QStringLiteral("Due dates differ ") + differ), qPrintable(pdf));
     QVERIFY2(pdf.contains(QStringLiteral("Calibration certificates")), qPrintable(pdf));
     QVERIFY(pdf.contains(QStringLiteral("Calibration %1").arg(CHistoryReport::LocalDateTime(Now.addDays(-400)))));
@@ -113,9 +115,20 @@ void TestHistoryDueWindow::disagreementInTableAndCertificate()
     QVERIFY(!hc.calGas.isEmpty() && !hc.warning.isEmpty() && !hc.high.isEmpty());
     const QString hcRow = QStringLiteral("HC %1 %LEL %2 %LEL %3 %LEL Passed").arg(hc.calGas, hc.warning, hc.high);
     QVERIFY2(pdf.contains(hcRow), qPrintable(hcRow + QStringLiteral("\n") + pdf));
+
+    // LAB BENCH's failed calibration: O2 with the simulator's settings, failed; HC passed.
+    window->SelectSerial(QStringLiteral("00A10002"));
+    const QString labPath = m_h.dir->filePath(QStringLiteral("lab.pdf"));
+    QVERIFY(window->SaveCalibrationRecord(labPath));
+    const QString labPdf = PdfText(labPath).simplified();
+    QVERIFY2(labPdf.contains(QStringLiteral("O2 0 %VOL 19.5 %VOL 23.5 %VOL Failed")), qPrintable(labPdf));
+    QVERIFY2(labPdf.contains(QStringLiteral("HC %1 %LEL %2 %LEL %3 %LEL Passed").arg(hc.calGas, hc.warning, hc.high)), qPrintable(labPdf));
+    QVERIFY2(labPdf.contains(QStringLiteral("log: calibration failed ") + CHistoryReport::LocalDate(failed)), qPrintable(labPdf));
     const QString shots = qEnvironmentVariable("ALTAVO_SCREENSHOTS");
-    if (!shots.isEmpty())
-        QFile::copy(path, QDir(shots).filePath(QStringLiteral("history-certificate.pdf")));
+    if (!shots.isEmpty()) {
+        QFile::remove(QDir(shots).filePath(QStringLiteral("history-certificate.pdf")));
+        QFile::copy(labPath, QDir(shots).filePath(QStringLiteral("history-certificate.pdf")));
+    }
 }
 
 void TestHistoryDueWindow::addLoadedCsvToHistory()

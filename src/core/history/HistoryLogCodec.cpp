@@ -121,8 +121,11 @@ QByteArray ReadingKey(const LogRecord &e, const LogSensors &sensors)
         } else if (slot == LogRecord::O2) {
             count = Count(value, 1, 10.0);
         } else {
+            // A Fraction of 0 is what a gas the table does not know reads
+            // with (a file of another instrument's gas): its shown number is
+            // all there is to go by.
             const int sensor = LogList::ToxicSensorOf(LogList::HC + slot);
-            count = Count(value, sensors.ToxicDecimals(sensor), sensors.ToxicDivisor(sensor));
+            count = Count(value, sensors.ToxicDecimals(sensor), sensors.Fraction(sensor) == 0 ? 1.0 : sensors.ToxicDivisor(sensor));
         }
         key += '#';
         Put(key, count);

@@ -11,7 +11,8 @@
 /*
  * The key of an entry is (instrument, time in ms, hash). The hash is taken
  * over a reading's type text and its values in the instrument's raw counts
- * (each value as the list prints it, multiplied back by its divisor), or
+ * (each value as the list prints it, multiplied back by its divisor; a gas
+ * read with a Fraction of 0, unknown to the table, by its shown number), or
  * over any other entry's type text: a saved file holds only those texts, so
  * this is what a retrieval and a file of it have in common, and a toxic gas
  * whose divisor changed between two retrievals still gives its old readings
