@@ -29,7 +29,7 @@ public:
     static constexpr int CurrentVersion = 3;
     static const QString Application; // the value of "application"
 
-    // The statements that create version `version` from nothing (1 or the current one).
+    // The statements that create version `version` (1 to the current one) from nothing.
     static QStringList Create(int version, bool postgres);
     // The statements that take version `from` to `from + 1` (before the data
     // step the database runs after them).
