@@ -79,6 +79,9 @@ void PrintFleet(const QList<HistoryFleetRow> &rows)
                     qPrintable(r.instrumentId.left(16)), qPrintable(r.configuration.left(16)), qPrintable(Stamp(r.lastSeen)),
                     qPrintable(Day(r.lastCalibration)), qPrintable(Day(r.calibrationDue)), qPrintable(Day(r.lastBumpTest)),
                     r.overdue ? "OVERDUE" : "");
+        const QString differ = CHistoryReport::DueDisagreement(r);
+        if (!differ.isEmpty())
+            std::printf("%-8s  due dates differ: %s\n", "", qPrintable(differ));
     }
     std::fflush(stdout);
 }
@@ -133,6 +136,9 @@ int Show(const QString &serialText, const CCliHistory::Options &options)
     line("Cal interval:", instrument->calIntervalDays > 0 ? QStringLiteral("%1 days").arg(instrument->calIntervalDays) : QStringLiteral("none"));
     line("Last calibration:", Day(row.lastCalibration));
     line("Calibration due:", Day(row.calibrationDue) + (row.overdue ? QStringLiteral("  OVERDUE") : QString()));
+    const QString differ = CHistoryReport::DueDisagreement(row);
+    if (!differ.isEmpty())
+        line("Due dates differ:", differ);
     line("Last bump test:", Day(row.lastBumpTest));
     if (row.bumpTestDue.isValid())
         line("Bump test due:", Day(row.bumpTestDue));
@@ -187,20 +193,13 @@ int ImportCsv(const QString &path, const CCliHistory::Options &options)
         Error(store->ErrorString());
         return CliExit::HistoryError;
     }
-    // The divisors of the instrument's last retrieval, when the history has one.
-    std::optional<LogSensors> known;
-    for (const HistoryLogRetrieval &r : store->Retrievals(serial)) {
-        if (r.source == HistoryLogRetrieval::Instrument) {
-            known = r.sensors;
-            break;
-        }
-    }
-    const CHistoryCsvImport::Result imported = CHistoryCsvImport::Read(path, known);
+    CHistoryCsvImport::Result imported;
+    const HistoryWriteResult result = CHistoryCsvImport::Record(*store, path, serial, &imported);
     const LogCsvReader::Result &csv = imported.read;
     for (const LogCsvReader::Problem &p : csv.problems)
         Error(QStringLiteral("%1, line %2: %3").arg(path).arg(p.line).arg(p.text));
     if (!csv.Ok()) {
-        Error(csv.detail.isEmpty() ? csv.error : QStringLiteral("%1: %2").arg(csv.error, csv.detail));
+        Error(result.error);
         return CliExit::FileError;
     }
     if (imported.unmatched > 0)
@@ -208,12 +207,6 @@ int ImportCsv(const QString &path, const CCliHistory::Options &options)
                              "beside the same readings from the instrument.")
                   .arg(path)
                   .arg(imported.unmatched));
-    HistoryLogRetrieval r;
-    r.serial = serial;
-    r.source = HistoryLogRetrieval::CsvFile;
-    r.fileName = QFileInfo(path).fileName();
-    r.sensors = csv.sensors;
-    const HistoryWriteResult result = store->RecordLog(r, csv.entries);
     if (result.stored) {
         std::printf("Imported %s for %s: %lld rows, %lld new entries.\n", qPrintable(path), qPrintable(serial),
                     static_cast<long long>(csv.entries.size()), static_cast<long long>(result.added));

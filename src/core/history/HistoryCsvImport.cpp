@@ -2,8 +2,12 @@
 #include "history/HistoryCsvImport.h"
 
 #include "datalog/LogCsv.h"
+#include "history/HistoryStore.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 
 namespace {
 constexpr qsizetype SampleBytes = 256 * 1024;
@@ -102,4 +106,58 @@ CHistoryCsvImport::Result CHistoryCsvImport::Parse(const QByteArray &content, co
     r.read = LogCsvReader(choices[best].table, choices[best].hcFullScale).Parse(content);
     r.unmatched = Unmatched(r.read, Rows(content));
     return r;
+}
+
+HistoryWriteResult CHistoryCsvImport::Record(CHistoryStore &store, const QString &path, const QString &serial, Result *imported)
+{
+    // The divisors of the instrument's last retrieval, when the history has one.
+    std::optional<LogSensors> known;
+    for (const HistoryLogRetrieval &r : store.Retrievals(serial)) {
+        if (r.source == HistoryLogRetrieval::Instrument) {
+            known = r.sensors;
+            break;
+        }
+    }
+    Result read = Read(path, known);
+    HistoryWriteResult result;
+    if (!read.read.Ok()) {
+        result.error = read.read.detail.isEmpty() ? read.read.error : QStringLiteral("%1: %2").arg(read.read.error, read.read.detail);
+    } else {
+        HistoryLogRetrieval r;
+        r.serial = serial;
+        r.source = HistoryLogRetrieval::CsvFile;
+        r.fileName = QFileInfo(path).fileName();
+        r.sensors = read.read.sensors;
+        result = store.RecordLog(r, read.read.entries);
+    }
+    if (imported)
+        *imported = std::move(read);
+    return result;
+}
+
+QString CHistoryCsvImport::MatchSerial(const QList<HistoryFleetRow> &fleet, const QString &path, const QList<LogRecord> &entries)
+{
+    QSet<QString> found;
+    const QString name = QFileInfo(path).completeBaseName().toUpper();
+    static const QRegularExpression serialText(QStringLiteral("(?<![0-9A-F])[0-9A-F]{8}(?![0-9A-F])"));
+    for (auto m = serialText.globalMatch(name); m.hasNext();) {
+        const QString token = m.next().captured();
+        for (const HistoryFleetRow &row : fleet) {
+            if (row.serial == token)
+                found.insert(row.serial);
+        }
+    }
+    if (found.isEmpty()) {
+        // The log names its instrument by ID (event 9) at each power-on.
+        QSet<QString> ids;
+        for (const LogRecord &e : entries) {
+            if (e.IsEvent(9) && !e.text.trimmed().isEmpty())
+                ids.insert(e.text.trimmed());
+        }
+        for (const HistoryFleetRow &row : fleet) {
+            if (!row.instrumentId.trimmed().isEmpty() && ids.contains(row.instrumentId.trimmed()))
+                found.insert(row.serial);
+        }
+    }
+    return found.size() == 1 ? *found.cbegin() : QString();
 }

@@ -390,13 +390,10 @@ bool CHistoryDatabase::Migrate(int from, QString *error)
         if (!Exec(sql, error))
             return false;
     }
-    if (from == 1) {
-        // Calibrations were found from the log when asked for; now they are
-        // rows of their own, and each instrument keeps its due dates.
-        CHistoryWriter writer(*this);
-        if (!writer.RederiveAll(error))
-            return false;
-    }
+    // What the new columns hold is worked out from the rows already stored.
+    CHistoryWriter writer(*this);
+    if (!writer.Upgraded(from, error))
+        return false;
     QSqlQuery q = Query();
     if (!Prepare(q, QStringLiteral("UPDATE history_meta SET value = ? WHERE name = 'schema'"), error))
         return false;

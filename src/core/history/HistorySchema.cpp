@@ -52,6 +52,13 @@ const char *const Version1To2[] = {
     "ALTER TABLE log_retrieval ADD COLUMN sensors TEXT NOT NULL DEFAULT ''",
 };
 
+const char *const Version2To3[] = {
+    "ALTER TABLE instrument ADD COLUMN settings_cal_due BIGINT",
+    "ALTER TABLE instrument ADD COLUMN log_cal BIGINT",
+    "ALTER TABLE instrument ADD COLUMN log_cal_due BIGINT",
+    "ALTER TABLE instrument ADD COLUMN log_cal_failed INTEGER NOT NULL DEFAULT 0",
+};
+
 template <size_t N>
 QStringList List(const char *const (&statements)[N], bool postgres)
 {
@@ -75,6 +82,8 @@ QStringList CHistorySchema::Create(int version, bool postgres)
     QStringList out = List(Version1, postgres);
     if (version >= 2)
         out += List(Version1To2, postgres);
+    if (version >= 3)
+        out += List(Version2To3, postgres);
     return out;
 }
 
@@ -82,6 +91,8 @@ QStringList CHistorySchema::Upgrade(int from, bool postgres)
 {
     if (from == 1)
         return List(Version1To2, postgres);
+    if (from == 2)
+        return List(Version2To3, postgres);
     return {};
 }
 

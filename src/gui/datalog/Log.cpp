@@ -73,6 +73,7 @@ CLog::CLog(CInstrumentDoc &doc, QWidget *parent)
     button(QStringLiteral("Load"), &CLog::Load);
     button(QStringLiteral("Save"), [this] { Save(); });
     button(QStringLiteral("Print Data"), &CLog::PrintData);
+    button(QStringLiteral("Add to History"), &CLog::AddToHistory)->hide();
     bar->addSpacing(12);
     button(QStringLiteral("Sessions"), &CLog::ShowSessionsDialog);
     button(QStringLiteral("<<"), [this] { m_log->PreviousSession(); })->setFixedWidth(32);
@@ -194,8 +195,30 @@ void CLog::Print(QPrinter *printer)
     viewer.Print(printer);
 }
 
+void CLog::SetAddToHistory(AddToHistoryFunction add)
+{
+    m_addToHistory = std::move(add);
+    if (QPushButton *b = Button(QStringLiteral("Add to History")))
+        b->setVisible(bool(m_addToHistory));
+}
+
+void CLog::AddToHistory()
+{
+    if (!m_addToHistory)
+        return;
+    if (m_loadedFile.isEmpty() || m_log->Busy()) {
+        // A log fetched from the instrument is in the history already.
+        Report(QStringLiteral("Add to History takes a saved log: load a CSV file first."));
+        return;
+    }
+    const QString told = m_addToHistory(m_loadedFile, m_log->Entries());
+    if (!told.isEmpty() && m_prompt)
+        m_prompt->Message(LogTitle, told, IUserPrompt::Icon::Information);
+}
+
 void CLog::Start()
 {
+    m_loadedFile.clear();
     m_log->Start();
     m_list->setFocus();
 }
@@ -382,6 +405,7 @@ bool CLog::LoadFrom(const QString &path)
     });
     progress.Close();
     m_log->SetLoaded(result.entries, result.sensors);
+    m_loadedFile = result.Ok() ? path : QString();
     m_list->setFocus();
     if (!result.Ok()) {
         Report(result.detail.isEmpty() ? result.error : result.error + QLatin1Char('\n') + result.detail);

@@ -4,9 +4,11 @@
 #include "views/InstrumentView.h"
 
 #include <QList>
+#include <functional>
 #include <memory>
 
 class CLogChart;
+struct LogRecord;
 class CLogRetrieval;
 class CLogTableModel;
 class IUserPrompt;
@@ -41,6 +43,14 @@ public:
 
     // Questions and error messages go here; message boxes unless replaced.
     void SetPrompt(IUserPrompt *prompt);
+    // What "Add to History" does with the file the window shows (the history
+    // sets it; without one the button stays hidden). It gives back what to
+    // tell the user (empty: nothing, e.g. the user cancelled).
+    using AddToHistoryFunction = std::function<QString(const QString &path, const QList<LogRecord> &entries)>;
+    void SetAddToHistory(AddToHistoryFunction add);
+    // The CSV file the window shows; empty for a log from the instrument.
+    QString LoadedFile() const { return m_loadedFile; }
+    void AddToHistory();
 
     CLogRetrieval &Log() const { return *m_log; }
     QTableView *List() const { return m_list; }
@@ -90,6 +100,8 @@ private:
     QLineEdit *m_sessionBox;
     QList<QPushButton *> m_buttons;
     QList<QPushButton *> m_groupButtons;
+    AddToHistoryFunction m_addToHistory;
+    QString m_loadedFile;
     bool m_selecting = false;
     int m_lastSelected = -1;
 };
