@@ -66,8 +66,12 @@ void CInstrumentFrame::ShowAtPlacement()
 {
     CPlacement placement;
     if (CPlacement::Read(windowTitle(), &placement)) {
-        setGeometry(placement.normal);
-        m_normal = placement.normal;
+        // Stored at another size of the main window, the rectangle may reach
+        // past the client area, taking the title bar's buttons out of reach.
+        const QSize area = AreaSize();
+        const QRect normal = area.isEmpty() ? placement.normal : InsideArea(placement.normal, area);
+        setGeometry(normal);
+        m_normal = normal;
         switch (placement.showCmd) {
         case CPlacement::Maximised:
             if (MaximiseFitsForm()) {
@@ -82,6 +86,7 @@ void CInstrumentFrame::ShowAtPlacement()
             break;
         default:
             show();
+            KeepInsideArea(); // a window that cannot shrink as far as the rectangle
             break;
         }
         return;
@@ -103,9 +108,48 @@ void CInstrumentFrame::FitToForm()
     QSize size = FormSize() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
     // A form larger than the client area scrolls inside a window that still
     // fits, so its title bar and edges stay within reach.
-    if (QMdiArea *area = mdiArea())
-        size = size.boundedTo(area->viewport()->size());
+    if (const QSize area = AreaSize(); !area.isEmpty())
+        size = size.boundedTo(area);
     resize(size);
+    // Placed by the client area at its first size, the window may reach past
+    // the area's edge once it has the size of its form.
+    KeepInsideArea();
+}
+
+QSize CInstrumentFrame::AreaSize() const
+{
+    // The client area without the scroll bars that a window reaching past
+    // its edge brings up.
+    QMdiArea *area = mdiArea();
+    return area ? area->maximumViewportSize() : QSize();
+}
+
+QRect CInstrumentFrame::InsideArea(const QRect &rect, const QSize &area)
+{
+    QRect inside(rect.topLeft(), rect.size().boundedTo(area));
+    if (inside.left() + inside.width() > area.width())
+        inside.moveLeft(area.width() - inside.width());
+    if (inside.top() + inside.height() > area.height())
+        inside.moveTop(area.height() - inside.height());
+    inside.moveTopLeft(QPoint(qMax(0, inside.left()), qMax(0, inside.top())));
+    return inside;
+}
+
+void CInstrumentFrame::KeepInsideArea()
+{
+    if (isMinimized() || isMaximized())
+        return;
+    const QSize area = AreaSize();
+    if (area.isEmpty())
+        return;
+    const QRect inside = InsideArea(geometry(), area);
+    if (inside.size() != size())
+        resize(inside.size());
+    // A window that cannot shrink that far keeps its title bar and left edge in view.
+    const QRect now(inside.topLeft(), size());
+    const QRect placed = InsideArea(now, area.expandedTo(size()));
+    if (placed.topLeft() != pos())
+        move(placed.topLeft());
     TrackNormal();
 }
 

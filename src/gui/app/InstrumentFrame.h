@@ -29,6 +29,11 @@ public:
     // Restores a minimised or maximised window and sizes it so that the whole
     // form shows.
     void FitToForm();
+    // Moves the window, and shrinks it when it is larger, so that all of it
+    // lies in the visible part of the client area; one that does stays put.
+    void KeepInsideArea();
+    // rect moved, and shrunk where it is larger, to lie inside (0,0) - area.
+    static QRect InsideArea(const QRect &rect, const QSize &area);
     // Moves the window without resizing it to the left or right edge and the
     // top or bottom edge of the client area.
     void Place(bool left, bool top);
@@ -48,6 +53,7 @@ private:
     bool MaximiseFitsForm() const;
     QSize FormSize() const;
     void TrackNormal();
+    QSize AreaSize() const;
 
     QPointer<CInstrumentView> m_view;
     QWidget *m_content = nullptr;
