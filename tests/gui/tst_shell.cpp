@@ -122,8 +122,6 @@ private slots:
     void badPlacementIsIgnored();
     void windowListSkipsUnknownAndOneOffWindows();
     void windowListRoundTrip();
-    void childWindowsOpenInsideTheClientArea_data();
-    void childWindowsOpenInsideTheClientArea();
     void statusPanesAfterUpload();
     void serialLogFileTracesTheLine();
     void portThatCannotOpenOffersAnother_data();
@@ -341,82 +339,6 @@ void TestShell::windowListRoundTrip()
     QVERIFY(frame);
     QCOMPARE(Titles(*frame), before);
     QCOMPARE(frame->FindChild("Datalog Features")->geometry(), datalogRect);
-}
-
-void TestShell::childWindowsOpenInsideTheClientArea_data()
-{
-    QTest::addColumn<QSize>("frameSize");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("stored"); // the window's "NormalPosition"; empty for none
-
-    const QList<std::pair<const char *, QSize>> frames{{"small", {800, 600}}, {"1400x900", {1400, 900}}, {"large", {2400, 1500}}};
-    const QList<std::pair<const char *, QString>> placements{
-        {"no placement", QString()}, {"fitting placement", "24,16,444,336"}, {"placement partly outside", "1500,900,2600,1700"}};
-    for (const auto &[frameName, frameSize] : frames) {
-        for (const char *title : {"Instrument History", "Log View", "Advanced Features", "help.rtf"}) {
-            for (const auto &[placementName, stored] : placements)
-                QTest::addRow("%s, %s, %s", frameName, title, placementName) << frameSize << QString::fromLatin1(title) << stored;
-        }
-    }
-}
-
-void TestShell::childWindowsOpenInsideTheClientArea()
-{
-    QFETCH(QSize, frameSize);
-    QFETCH(QString, title);
-    QFETCH(QString, stored);
-    CPreferences::SetInt(Main, QString::fromLatin1(Pref::ShowCmd), CPlacement::Normal);
-    CPreferences::SetString(Main, QString::fromLatin1(Pref::NormalPosition),
-                            CPlacement::FormatNormalPosition(QRect(QPoint(0, 0), frameSize)));
-    if (!stored.isEmpty()) {
-        CPreferences::SetInt(title, QString::fromLatin1(Pref::ShowCmd), CPlacement::Normal);
-        CPreferences::SetString(title, QString::fromLatin1(Pref::NormalPosition), stored);
-    }
-    // Other views are open, so the client area places a new window beside
-    // them rather than at its top left corner.
-    const QStringList others{"Display Mode", "Datalog Features", "Sensors"};
-    CPreferences::SetInt(Main, QString::fromLatin1(Pref::NumberOfWindows), int(others.size()));
-    for (int i = 0; i < others.size(); ++i)
-        CPreferences::SetString(Main, Pref::WindowKey(i), others[i]);
-    CMainFrame *frame = Start();
-    QVERIFY(frame);
-    QCOMPARE(frame->size(), frameSize);
-    QCOMPARE(Titles(*frame), others);
-    QCoreApplication::processEvents();
-
-    if (title == QLatin1String("help.rtf"))
-        frame->OpenHelp();
-    else
-        QVERIFY(frame->OpenView(title));
-    CInstrumentFrame *child = frame->FindChild(title);
-    QVERIFY(child);
-    QCoreApplication::processEvents();
-
-    const QRect visible(QPoint(0, 0), frame->MdiArea()->viewport()->size());
-    QVERIFY2(visible.contains(child->geometry()),
-             qPrintable(QStringLiteral("%1 in %2").arg(CPlacement::FormatNormalPosition(child->geometry()),
-                                                       CPlacement::FormatNormalPosition(visible))));
-    QRect placement;
-    if (CPlacement::ParseNormalPosition(stored, &placement)) {
-        // Kept to the pixel when it fits; otherwise moved in, and shrunk
-        // only as far as the client area is smaller.
-        if (visible.contains(placement))
-            QCOMPARE(child->geometry(), placement);
-        else
-            QCOMPARE(child->size(), placement.size().boundedTo(visible.size()));
-    }
-    // The placement saved on closing is the one the user saw.
-    if (!child->isMaximized()) {
-        const QRect shown = child->geometry();
-        child->close();
-        QCoreApplication::processEvents();
-        QVERIFY(CPlacement::ParseNormalPosition(CPreferences::GetString(title, QString::fromLatin1(Pref::NormalPosition)), &placement));
-        QCOMPARE(placement, shown);
-    }
-    if (title == QLatin1String("Instrument History") && frameSize == QSize(1400, 900) && stored.isEmpty()) {
-        frame->OpenView(title);
-        Shot(frame, QStringLiteral("shell-history-1400x900.png"));
-    }
 }
 
 void TestShell::statusPanesAfterUpload()
