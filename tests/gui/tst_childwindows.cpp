@@ -160,7 +160,8 @@ void TestChildWindows::childWindowsOpenInsideTheClientArea()
     }
     if (title == QLatin1String("Instrument History") && frameSize == QSize(1400, 900) && stored.isEmpty()) {
         frame->OpenView(title);
-        Shot(frame, QStringLiteral("shell-history-1400x900.png"));
+        QCoreApplication::processEvents();
+        Shot(frame, QStringLiteral("history-window-1400x900.png"));
     }
 }
 
