@@ -39,9 +39,11 @@ private slots:
 
     void childWindowsOpenInsideTheClientArea_data();
     void childWindowsOpenInsideTheClientArea();
+    void storedPlacementReturnsWhenTheFrameGrows();
 
 private:
     CMainFrame *Start();
+    void Stop();
     void Shot(QWidget *w, const QString &name);
 
     QTemporaryDir m_settings;
@@ -63,6 +65,11 @@ void TestChildWindows::init()
 }
 
 void TestChildWindows::cleanup()
+{
+    Stop();
+}
+
+void TestChildWindows::Stop()
 {
     if (m_app && m_app->MainFrame())
         m_app->MainFrame()->close();
@@ -150,19 +157,62 @@ void TestChildWindows::childWindowsOpenInsideTheClientArea()
         else
             QCOMPARE(child->size(), placement.size().boundedTo(visible.size()));
     }
-    // The placement saved on closing is the one the user saw.
-    if (!child->isMaximized()) {
-        const QRect shown = child->geometry();
-        child->close();
-        QCoreApplication::processEvents();
-        QVERIFY(CPlacement::ParseNormalPosition(CPreferences::GetString(title, QString::fromLatin1(Pref::NormalPosition)), &placement));
-        QCOMPARE(placement, shown);
-    }
+    // Closed untouched, the window keeps the stored placement, squeezed or
+    // not; without one it saves where it was shown.
+    const QRect shown = child->geometry();
+    const bool maximised = child->isMaximized();
+    child->close();
+    QCoreApplication::processEvents();
+    QRect saved;
+    QVERIFY(CPlacement::ParseNormalPosition(CPreferences::GetString(title, QString::fromLatin1(Pref::NormalPosition)), &saved));
+    if (!stored.isEmpty())
+        QCOMPARE(CPlacement::FormatNormalPosition(saved), stored);
+    else if (!maximised)
+        QCOMPARE(saved, shown);
     if (title == QLatin1String("Instrument History") && frameSize == QSize(1400, 900) && stored.isEmpty()) {
         frame->OpenView(title);
         QCoreApplication::processEvents();
         Shot(frame, QStringLiteral("history-window-1400x900.png"));
     }
+}
+
+void TestChildWindows::storedPlacementReturnsWhenTheFrameGrows()
+{
+    // Stored with a large main window; this run starts small, as when the
+    // desktop maximises the window only after it first showed.
+    const QRect stored(700, 300, 600, 500);
+    CPreferences::SetInt(Main, QString::fromLatin1(Pref::ShowCmd), CPlacement::Normal);
+    CPreferences::SetString(Main, QString::fromLatin1(Pref::NormalPosition), "0,0,800,600");
+    for (const char *title : {"Sensors", "Advanced Features"}) {
+        CPreferences::SetInt(title, QString::fromLatin1(Pref::ShowCmd), CPlacement::Normal);
+        CPreferences::SetString(title, QString::fromLatin1(Pref::NormalPosition), CPlacement::FormatNormalPosition(stored));
+    }
+    CPreferences::SetInt(Main, QString::fromLatin1(Pref::NumberOfWindows), 2);
+    CPreferences::SetString(Main, Pref::WindowKey(0), "Sensors");
+    CPreferences::SetString(Main, Pref::WindowKey(1), "Advanced Features");
+    CMainFrame *frame = Start();
+    QVERIFY(frame);
+    QCoreApplication::processEvents();
+    CInstrumentFrame *sensors = frame->FindChild("Sensors");
+    CInstrumentFrame *advanced = frame->FindChild("Advanced Features");
+    QVERIFY(sensors && advanced);
+    const QRect small(QPoint(0, 0), frame->MdiArea()->viewport()->size());
+    QVERIFY(small.contains(sensors->geometry()));
+    QVERIFY(sensors->geometry() != stored);
+
+    // The user moves one window; the other stays where its placement put it.
+    advanced->move(10, 20);
+    const QRect moved = advanced->geometry();
+    frame->resize(1400, 900);
+    QTRY_COMPARE(sensors->geometry(), stored);
+    QCOMPARE(advanced->geometry(), moved);
+
+    Stop();
+    QRect saved;
+    QVERIFY(CPlacement::ParseNormalPosition(CPreferences::GetString("Sensors", QString::fromLatin1(Pref::NormalPosition)), &saved));
+    QCOMPARE(saved, stored);
+    QVERIFY(CPlacement::ParseNormalPosition(CPreferences::GetString("Advanced Features", QString::fromLatin1(Pref::NormalPosition)), &saved));
+    QCOMPARE(saved, moved);
 }
 
 QTEST_MAIN(TestChildWindows)

@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QMdiArea>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QTimer>
 
@@ -66,6 +67,8 @@ void CInstrumentFrame::ShowAtPlacement()
 {
     CPlacement placement;
     if (CPlacement::Read(windowTitle(), &placement)) {
+        const QScopedValueRollback<bool> fitting(m_fitting, true);
+        m_stored = placement.normal;
         // Stored at another size of the main window, the rectangle may reach
         // past the client area, taking the title bar's buttons out of reach.
         const QSize area = AreaSize();
@@ -75,6 +78,7 @@ void CInstrumentFrame::ShowAtPlacement()
         switch (placement.showCmd) {
         case CPlacement::Maximised:
             if (MaximiseFitsForm()) {
+                m_stored = QRect();
                 show();
                 FitToForm();
             } else {
@@ -89,6 +93,10 @@ void CInstrumentFrame::ShowAtPlacement()
             KeepInsideArea(); // a window that cannot shrink as far as the rectangle
             break;
         }
+        // The client area may not have its final size yet (a main window
+        // maximised by the desktop after it first showed).
+        if (QMdiArea *client = mdiArea())
+            client->installEventFilter(this);
         return;
     }
     if (m_view && m_view->MaximiseWithoutPlacement()) {
@@ -173,7 +181,8 @@ void CInstrumentFrame::SavePlacement() const
 {
     CPlacement placement;
     placement.showCmd = isMinimized() ? CPlacement::Minimised : isMaximized() ? CPlacement::Maximised : CPlacement::Normal;
-    placement.normal = NormalRect();
+    // A stored rectangle the user never moved from survives a smaller client area.
+    placement.normal = m_stored.isValid() ? m_stored : NormalRect();
     CPlacement::Write(windowTitle(), placement);
 }
 
@@ -196,14 +205,35 @@ void CInstrumentFrame::changeEvent(QEvent *event)
         });
 }
 
+bool CInstrumentFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize && watched == mdiArea() && m_stored.isValid() && !isMinimized() && !isMaximized()) {
+        // The client area changed size under a window still at its stored
+        // rectangle: that rectangle again, as far as it now fits.
+        const QScopedValueRollback<bool> fitting(m_fitting, true);
+        const QSize area = AreaSize();
+        setGeometry(area.isEmpty() ? m_stored : InsideArea(m_stored, area));
+        KeepInsideArea();
+    }
+    return QMdiSubWindow::eventFilter(watched, event);
+}
+
 void CInstrumentFrame::moveEvent(QMoveEvent *event)
 {
     QMdiSubWindow::moveEvent(event);
-    TrackNormal();
+    Moved();
 }
 
 void CInstrumentFrame::resizeEvent(QResizeEvent *event)
 {
     QMdiSubWindow::resizeEvent(event);
+    Moved();
+}
+
+void CInstrumentFrame::Moved()
+{
+    // Moved or sized by the user or by a command: its stored rectangle is history.
+    if (!m_fitting && isVisible() && !isMinimized() && !isMaximized())
+        m_stored = QRect();
     TrackNormal();
 }

@@ -43,6 +43,7 @@ public:
     QRect NormalRect() const;
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
@@ -53,6 +54,7 @@ private:
     bool MaximiseFitsForm() const;
     QSize FormSize() const;
     void TrackNormal();
+    void Moved();
     QSize AreaSize() const;
 
     QPointer<CInstrumentView> m_view;
@@ -60,4 +62,8 @@ private:
     QScrollArea *m_scroll = nullptr;
     QSize m_defaultSize;
     QRect m_normal;
+    // The stored placement's rectangle while the window stands where that
+    // placement put it, however far a small client area squeezed it.
+    QRect m_stored;
+    bool m_fitting = false;
 };
