@@ -93,6 +93,47 @@ QList<QByteArray> TwoSessions()
     return r;
 }
 
+/*
+ * The instrument's clock set back between two sessions: ANN's readings run
+ * 08:01 to 08:40, then after a power-off the clock reads 08:10 again and
+ * BOB's readings, 08:11 to 08:20, lie inside ANN's time range.
+ */
+QList<QByteArray> OverlappingSessions()
+{
+    QList<QByteArray> r;
+    const auto at = [](int h, int m, int s = 0) { return QTime(h, m, s); };
+    const auto reading = [](int hc, int toxic) {
+        CSimDataLog::Sample s;
+        s.mask = 0x0F;
+        s.hc = quint16(hc);
+        s.o2 = 209;
+        s.toxic[0] = quint16(toxic);
+        s.battery = 26000;
+        return s;
+    };
+    r.append(CSimDataLog::Event(at(8, 0), 2, CSimDataLog::DateField(Day)));
+    r.append(CSimDataLog::Event(at(8, 0), 7, Padded("ANN")));
+    for (int i = 1; i <= 40; ++i)
+        r.append(CSimDataLog::DataRecord(at(8, i), reading(i, 2)));
+    r.append(CSimDataLog::Event(at(8, 41), 0, CSimDataLog::DateField(Day)));
+    r.append(CSimDataLog::Event(at(8, 10), 1, CSimDataLog::DateField(Day)));
+    r.append(CSimDataLog::Event(at(8, 10), 7, Padded("BOB")));
+    for (int i = 11; i <= 20; ++i)
+        r.append(CSimDataLog::DataRecord(at(8, i), reading(40 + i, 300)));
+    r.append(CSimDataLog::Event(at(8, 21), 0, CSimDataLog::DateField(Day)));
+    return r;
+}
+
+// The row of the Data entry of `session` read at `time`.
+int DataRow(const QList<LogRecord> &entries, const LogSession &session, const QTime &time)
+{
+    for (int i = session.first; i <= session.last; ++i) {
+        if (entries.at(i).kind == LogRecord::Data && entries.at(i).time.time() == time)
+            return i;
+    }
+    return -1;
+}
+
 QStringList AllTexts(const CLogTableModel &model)
 {
     QStringList texts;
@@ -128,6 +169,10 @@ private slots:
     void fetchesTheLogIntoListAndCharts();
     void saveThenLoadGivesTheSameLog();
     void markerFollowsListAndChart();
+    void clickPicksSessionAndEntry_data();
+    void clickPicksSessionAndEntry();
+    void chartsShareOneTimeAxis_data();
+    void chartsShareOneTimeAxis();
     void clearsTheInstrumentWhenAsked();
     void loadErrorsNameTheFileAndLine();
     void coloursAreStoredAndApplied();
@@ -300,6 +345,144 @@ void TestLog::markerFollowsListAndChart()
     QCOMPARE(m_view->Log().CurrentSession(), 0);
     const double x = clicked.at(0).at(0).toDouble();
     QVERIFY(x >= chart->XMinimum() && x <= chart->XMaximum());
+}
+
+void TestLog::clickPicksSessionAndEntry_data()
+{
+    QTest::addColumn<int>("shown");       // session in view when clicking
+    QTest::addColumn<QString>("where");   // "graph", "header" or "labels"
+    QTest::addColumn<QTime>("clicked");   // time under the mouse, in the graph
+    QTest::addColumn<int>("session");     // in view afterwards
+    QTest::addColumn<QTime>("entry");     // Data entry selected afterwards; invalid: selection unchanged
+
+    // Clicks land a little after a reading, so that a pixel either way
+    // still picks that reading.
+    QTest::newRow("in the session shown only") << 0 << "graph" << QTime(8, 30, 20) << 0 << QTime(8, 30);
+    QTest::newRow("also in a later session") << 0 << "graph" << QTime(8, 15, 20) << 1 << QTime(8, 15);
+    QTest::newRow("also in an earlier session") << 1 << "graph" << QTime(8, 15, 20) << 1 << QTime(8, 15);
+    QTest::newRow("on the header, outside every session") << 0 << "header" << QTime() << 0 << QTime();
+    QTest::newRow("on the level labels, outside every session") << 1 << "labels" << QTime() << 1 << QTime();
+}
+
+void TestLog::clickPicksSessionAndEntry()
+{
+    QFETCH(int, shown);
+    QFETCH(QString, where);
+    QFETCH(QTime, clicked);
+    QFETCH(int, session);
+    QFETCH(QTime, entry);
+
+    m_rig->sim.Instrument().Log().SetRecords(QDateTime(Day, QTime(8, 0)), OverlappingSessions());
+    QVERIFY(Fetch());
+    const QList<LogRecord> &entries = m_view->Log().Entries();
+    const QList<LogSession> &sessions = m_view->Log().Sessions();
+    QCOMPARE(sessions.size(), 2);
+    QCOMPARE(sessions[1].dataCount, 10);
+
+    // A row selected beforehand, in the session shown.
+    const int before = DataRow(entries, sessions[shown], QTime(8, 18));
+    m_view->List()->setCurrentIndex(m_view->Model()->index(before, 0));
+    QCOMPARE(m_view->Log().CurrentSession(), shown);
+    QCoreApplication::processEvents();
+
+    // The O2 chart, the third of the stack.
+    CChart2D *chart = m_view->Chart()->Charts().at(2);
+    QCOMPARE(chart->Header(), QStringLiteral("O2"));
+    QCustomPlot *plot = chart->Plot();
+    plot->replot(QCustomPlot::rpImmediateRefresh);
+    const QRect graph = plot->axisRect()->rect();
+    QPoint at;
+    if (where == QLatin1String("graph")) {
+        const double key = double(QDateTime(Day, clicked, Qt::UTC).toSecsSinceEpoch());
+        at = QPoint(qRound(plot->xAxis->coordToPixel(key)), graph.center().y());
+        QVERIFY(graph.contains(at));
+    } else if (where == QLatin1String("header")) {
+        at = QPoint(graph.center().x(), graph.top() / 2);
+    } else {
+        at = QPoint(graph.left() / 2, graph.center().y());
+    }
+    QSignalSpy picked(m_view->Chart(), &CLogChart::TimeClicked);
+    QTest::mouseClick(plot, Qt::LeftButton, {}, at);
+    if (!entry.isValid()) {
+        QCoreApplication::processEvents();
+        QCOMPARE(picked.size(), 0);
+        QCOMPARE(m_view->Log().CurrentSession(), session);
+        QCOMPARE(m_view->List()->currentIndex().row(), before);
+        return;
+    }
+    // The charts of another session are built once the click is over.
+    QTRY_COMPARE(picked.size(), 1);
+    QCOMPARE(m_view->Log().CurrentSession(), session);
+    QCOMPARE(m_view->SessionBoxText(), QString::number(session + 1));
+    const int row = DataRow(entries, sessions[session], entry);
+    QVERIFY(row >= 0);
+    QCOMPARE(m_view->List()->currentIndex().row(), row);
+    QCOMPARE(m_view->Chart()->MarkerTime(), entries[row].time);
+    for (CChart2D *c : m_view->Chart()->Charts()) {
+        QCOMPARE(c->TimeBase(), entries[sessions[session].first].time.toSecsSinceEpoch());
+        QVERIFY(c->MarkerVisible());
+    }
+    if (QTest::currentDataTag() == QLatin1String("also in a later session")) {
+        QCoreApplication::processEvents();
+        Screenshot(*m_view, QStringLiteral("log_overlapping_sessions.png"));
+    }
+}
+
+void TestLog::chartsShareOneTimeAxis_data()
+{
+    QTest::addColumn<QList<double>>("maxima"); // channel 0, channel 1, Toxic 1, Toxic 2 axis maxima
+    QTest::addColumn<bool>("thirdChannel");
+
+    QTest::newRow("tens to ten thousands") << QList<double>{100, 10000, 500, 30} << false;
+    QTest::newRow("fractions") << QList<double>{2.5, 100, 0.5, 1000} << false;
+    QTest::newRow("three channels") << QList<double>{100, 5, 50000} << true;
+}
+
+void TestLog::chartsShareOneTimeAxis()
+{
+    QFETCH(QList<double>, maxima);
+    QFETCH(bool, thirdChannel);
+
+    QVERIFY(Fetch());
+    LogChartSetup setup = m_view->Chart()->Setup();
+    setup.thirdChannel = thirdChannel;
+    setup.channels[0].fullScale = maxima[0];
+    setup.channels[1].fullScale = maxima[1];
+    if (thirdChannel) {
+        setup.channels[2].units = 8;
+        setup.channels[2].fullScale = maxima[2];
+    } else {
+        setup.toxic[0].maximum = maxima[2];
+        setup.toxic[1].maximum = maxima[3];
+    }
+    m_view->Chart()->SetSetup(setup);
+    QCOMPARE(m_view->Chart()->Charts().size(), 5);
+    QCoreApplication::processEvents();
+
+    const QList<LogRecord> &entries = m_view->Log().Entries();
+    const QDateTime t = entries[m_view->Log().Sessions()[0].first].time.addSecs(600);
+    m_view->Chart()->PlaceMarker(t);
+    QSet<int> natural;
+    QList<double> timeX;
+    QList<double> markerX;
+    for (CChart2D *chart : m_view->Chart()->Charts()) {
+        natural.insert(chart->NaturalSideMargins().left());
+        QCustomPlot *plot = chart->Plot();
+        plot->replot(QCustomPlot::rpImmediateRefresh);
+        timeX.append(plot->xAxis->coordToPixel(double(t.toSecsSinceEpoch())));
+        auto *marker = qobject_cast<QCPItemStraightLine *>(plot->item(0));
+        QVERIFY(marker && marker->visible());
+        markerX.append(marker->point1->pixelPosition().x());
+    }
+    // The level labels differ in width, yet every chart puts t at one x.
+    QVERIFY2(natural.size() > 1, "the labels need different margins");
+    for (int i = 1; i < timeX.size(); ++i) {
+        QCOMPARE(timeX[i], timeX[0]);
+        QCOMPARE(markerX[i], markerX[0]);
+    }
+    QCOMPARE(markerX[0], timeX[0]);
+    if (QTest::currentDataTag() == QLatin1String("tens to ten thousands"))
+        Screenshot(*m_view, QStringLiteral("log_aligned_charts.png"));
 }
 
 void TestLog::clearsTheInstrumentWhenAsked()

@@ -287,7 +287,11 @@ void CLog::OnRowChanged(int row)
     if (row < 0 || row >= m_log->Entries().size())
         return;
     const QDateTime t = m_log->Entries().at(row).time;
-    const int session = LogChartSeries::SessionAt(m_log->Entries(), m_log->Sessions(), t);
+    // A row shows the session it belongs to. Its time alone may lie in a
+    // later session too when the instrument's clock was set back in between.
+    int session = LogChartSeries::SessionOfEntry(m_log->Sessions(), row);
+    if (session < 0)
+        session = LogChartSeries::SessionAt(m_log->Entries(), m_log->Sessions(), t);
     if (session >= 0 && session != m_log->CurrentSession())
         m_log->SelectSession(session);
     m_chart->PlaceMarker(t);

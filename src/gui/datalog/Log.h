@@ -73,7 +73,9 @@ public:
     void ChooseColors();
     // Draws the visible charts fitted to the printer's page.
     void PrintChartTo(QPrinter *printer);
-    // Moves the marker to t and selects the entry at t in the list.
+    // Moves the marker to t, shows the last session whose readings span t
+    // (the clock may have been set back between sessions) and selects that
+    // session's entry at t in the list.
     void PlaceMarkerAt(const QDateTime &t);
 
 private:
