@@ -253,8 +253,7 @@ void CLogRetrieval::AskAfterUpload()
 void CLogRetrieval::RefreshSensors()
 {
     const LogSensors sensors = m_live ? LogSensorSource::Live(m_doc.Settings())
-                                      : LogSensorSource::ForFile(m_doc.Settings(), m_sensors.ToxicName(1),
-                                                                 m_sensors.ToxicName(2));
+                                      : LogSensorSource::ForFile(m_doc.Settings(), m_sensors);
     if (sensors == m_sensors)
         return;
     m_sensors = sensors;
