@@ -51,13 +51,18 @@ public:
         m_timer.stop();
     }
     double LongestMs() const { return m_longest * 1e-6; }
+    // When the longest wait ended, from Start.
+    double LongestEndMs() const { return m_longestEnd * 1e-6; }
     qint64 Ticks() const { return m_ticks; }
 
 private:
     void Tick()
     {
         const qint64 now = m_clock.nsecsElapsed();
-        m_longest = qMax(m_longest, now - m_last);
+        if (now - m_last > m_longest) {
+            m_longest = now - m_last;
+            m_longestEnd = now;
+        }
         m_last = now;
         ++m_ticks;
     }
@@ -66,6 +71,7 @@ private:
     QElapsedTimer m_clock;
     qint64 m_last = 0;
     qint64 m_longest = 0;
+    qint64 m_longestEnd = 0;
     qint64 m_ticks = 0;
 };
 
@@ -73,6 +79,7 @@ struct Figures
 {
     double totalMs = 0;
     double longestMs = 0;
+    double longestEndMs = 0;
     qint64 ticks = 0;
     qsizetype entries = 0;
 };
@@ -106,6 +113,7 @@ Figures LoadInBackground(CLog &view, const QString &path, int intervalMs)
     Settle(300);
     ticks.Stop();
     f.longestMs = ticks.LongestMs();
+    f.longestEndMs = ticks.LongestEndMs();
     f.ticks = ticks.Ticks();
     f.entries = shown ? view.Log().Entries().size() : -1;
     return f;
@@ -136,6 +144,7 @@ Figures LoadInOnePiece(CLog &view, CInstrumentDoc &doc, const QString &path, int
     Settle(300);
     ticks.Stop();
     f.longestMs = ticks.LongestMs();
+    f.longestEndMs = ticks.LongestEndMs();
     f.ticks = ticks.Ticks();
     f.entries = view.Log().Entries().size();
     return f;
@@ -143,8 +152,9 @@ Figures LoadInOnePiece(CLog &view, CInstrumentDoc &doc, const QString &path, int
 
 void Print(const char *what, const Figures &f)
 {
-    std::printf("  %-52s total %7.0f ms, longest event-loop wait %6.1f ms (%lld ticks, %lld entries)\n", what,
-                f.totalMs, f.longestMs, static_cast<long long>(f.ticks), static_cast<long long>(f.entries));
+    std::printf("  %-48s total %6.0f ms, longest event-loop wait %6.1f ms ending at %6.0f ms (%lld ticks, %lld entries)\n",
+                what, f.totalMs, f.longestMs, f.longestEndMs, static_cast<long long>(f.ticks),
+                static_cast<long long>(f.entries));
     std::fflush(stdout);
 }
 } // namespace

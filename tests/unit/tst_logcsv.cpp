@@ -392,6 +392,7 @@ void TestLogCsv::readingInStepsGivesTheSameEntries()
     QVERIFY(finished.wait(60000));
     QVERIFY(!load.Running());
     CompareResults(finished.at(0).at(0).value<LogCsvReader::Result>(), whole);
+    QCOMPARE(finished.at(0).at(1).value<QList<LogSession>>(), LogSession::Find(whole.entries));
 }
 
 void TestLogCsv::backgroundLoadCancelsAndEnds()

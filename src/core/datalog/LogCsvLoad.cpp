@@ -28,13 +28,16 @@ void CLogCsvLoad::Start(const QString &path, const LogCsvReader &reader)
         auto result = std::make_shared<LogCsvReader::Result>(reader.Load(path, progress, cancel.get()));
         if (cancel->load())
             return;
-        QMetaObject::invokeMethod(this, [this, run, result] {
+        auto sessions = std::make_shared<QList<LogSession>>(LogSession::Find(result->entries));
+        if (cancel->load())
+            return;
+        QMetaObject::invokeMethod(this, [this, run, result, sessions] {
             if (run != m_run || !m_thread)
                 return;
             // The thread has nothing left to do but end.
             m_thread->wait();
             m_thread.reset();
-            emit Finished(*result);
+            emit Finished(*result, *sessions);
         }, Qt::QueuedConnection);
     }));
     m_thread->setObjectName(QStringLiteral("log file"));

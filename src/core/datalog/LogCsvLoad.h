@@ -2,6 +2,7 @@
 #pragma once
 
 #include "datalog/LogCsvReader.h"
+#include "datalog/LogSession.h"
 
 #include <QObject>
 #include <QString>
@@ -13,7 +14,8 @@ class QThread;
 /*
  * One load at a time. The reading runs on its own thread through the same
  * LogCsvReader as a load in one piece, so the entries are exactly the same;
- * Progress and Finished arrive on this object's thread. Cancel, a new Start
+ * the sessions are found there too. Progress and Finished arrive on this
+ * object's thread. Cancel, a new Start
  * and the destructor stop a running read at its next line and wait for the
  * thread: nothing of a cancelled load is ever reported, and no thread
  * outlives this object.
@@ -34,8 +36,9 @@ public:
 signals:
     // Bytes read and the file's size, about every 2%.
     void Progress(qint64 position, qint64 total);
-    // The whole file read (Result::error says whether it could be).
-    void Finished(const LogCsvReader::Result &result);
+    // The whole file read (Result::error says whether it could be), and
+    // LogSession::Find of its entries.
+    void Finished(const LogCsvReader::Result &result, const QList<LogSession> &sessions);
 
 private:
     void Stop();

@@ -7,6 +7,8 @@
 
 #include <QTimer>
 #include <limits>
+#include <memory>
+#include <utility>
 
 const QString CLogRetrieval::ProgressCaption = QStringLiteral("Uploading Log");
 const QString CLogRetrieval::QuestionCaption = QStringLiteral("Log View");
@@ -52,7 +54,11 @@ void CLogRetrieval::Start()
 
 void CLogRetrieval::Clear()
 {
-    m_entries.clear();
+    // A million entries take a while to free; that is done on a later pass
+    // of the event loop than the one that empties or fills the list.
+    auto old = std::make_shared<QList<LogRecord>>(std::exchange(m_entries, {}));
+    if (old->size() > 1000)
+        QTimer::singleShot(0, this, [old] {});
     m_sessions.clear();
     m_current = -1;
     emit Cleared();
@@ -60,6 +66,13 @@ void CLogRetrieval::Clear()
 }
 
 void CLogRetrieval::SetLoaded(const QList<LogRecord> &entries, const LogSensors &sensors)
+{
+    if (!Busy())
+        SetLoaded(entries, sensors, LogSession::Find(entries));
+}
+
+void CLogRetrieval::SetLoaded(const QList<LogRecord> &entries, const LogSensors &sensors,
+                              const QList<LogSession> &sessions)
 {
     if (Busy())
         return;
@@ -71,7 +84,7 @@ void CLogRetrieval::SetLoaded(const QList<LogRecord> &entries, const LogSensors 
     m_entries = entries;
     if (!m_entries.isEmpty())
         emit EntriesAdded(0, int(m_entries.size()));
-    FindSessions();
+    ShowSessions(sessions);
 }
 
 void CLogRetrieval::SelectSession(int index)
@@ -180,7 +193,12 @@ void CLogRetrieval::Append(const LogRecord &entry)
 
 void CLogRetrieval::FindSessions()
 {
-    m_sessions = LogSession::Find(m_entries);
+    ShowSessions(LogSession::Find(m_entries));
+}
+
+void CLogRetrieval::ShowSessions(const QList<LogSession> &sessions)
+{
+    m_sessions = sessions;
     m_current = -1;
     emit SessionsFound();
     if (!m_sessions.isEmpty())

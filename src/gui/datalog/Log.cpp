@@ -407,7 +407,7 @@ void CLog::CancelLoad()
     emit LoadFinished(false);
 }
 
-void CLog::OnLoaded(const LogCsvReader::Result &result)
+void CLog::OnLoaded(const LogCsvReader::Result &result, const QList<LogSession> &sessions)
 {
     m_loadProgress->Close();
     const QString path = m_load->Path();
@@ -415,7 +415,7 @@ void CLog::OnLoaded(const LogCsvReader::Result &result)
     // that failed part way shows the rows read before the fault.
     const bool shown = result.Ok() || !result.entries.isEmpty();
     if (shown) {
-        m_log->SetLoaded(result.entries, result.sensors);
+        m_log->SetLoaded(result.entries, result.sensors, sessions);
         m_list->setFocus();
     }
     UpdateControls();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "datalog/LogCsvReader.h"
+#include "datalog/LogSession.h"
 #include "views/InstrumentView.h"
 
 #include <QList>
@@ -88,7 +89,7 @@ signals:
 private:
     bool Save();
     void Load();
-    void OnLoaded(const LogCsvReader::Result &result);
+    void OnLoaded(const LogCsvReader::Result &result, const QList<LogSession> &sessions);
     void UpdateControls();
     void UpdateGroupButtons();
     void OnSessionsFound();
