@@ -10,6 +10,8 @@ CLogCsvLoad::CLogCsvLoad(QObject *parent) : QObject(parent)
 CLogCsvLoad::~CLogCsvLoad()
 {
     Stop();
+    if (m_release)
+        m_release->wait();
 }
 
 void CLogCsvLoad::Start(const QString &path, const LogCsvReader &reader)
@@ -47,6 +49,18 @@ void CLogCsvLoad::Start(const QString &path, const LogCsvReader &reader)
 void CLogCsvLoad::Cancel()
 {
     Stop();
+}
+
+void CLogCsvLoad::Release(QList<LogRecord> entries)
+{
+    if (entries.size() < 10000 || !entries.isDetached())
+        return;
+    if (m_release)
+        m_release->wait();
+    auto list = std::make_shared<QList<LogRecord>>(std::move(entries));
+    m_release.reset(QThread::create([list] { list->clear(); }));
+    m_release->setObjectName(QStringLiteral("log entries freed"));
+    m_release->start(QThread::LowPriority);
 }
 
 void CLogCsvLoad::Stop()

@@ -31,6 +31,10 @@ public:
     void Start(const QString &path, const LogCsvReader &reader);
     void Cancel();
     bool Running() const { return m_thread != nullptr; }
+    // Frees a long list of entries (the ones a load replaced) on a thread of
+    // its own; a million of them take tens of milliseconds. Pass the last
+    // reference to them.
+    void Release(QList<LogRecord> entries);
     QString Path() const { return m_path; }
 
 signals:
@@ -44,6 +48,7 @@ private:
     void Stop();
 
     std::unique_ptr<QThread> m_thread;
+    std::unique_ptr<QThread> m_release;
     std::shared_ptr<std::atomic<bool>> m_cancel;
     quint64 m_run = 0; // reports of an earlier run are dropped
     QString m_path;

@@ -7,8 +7,6 @@
 
 #include <QTimer>
 #include <limits>
-#include <memory>
-#include <utility>
 
 const QString CLogRetrieval::ProgressCaption = QStringLiteral("Uploading Log");
 const QString CLogRetrieval::QuestionCaption = QStringLiteral("Log View");
@@ -54,11 +52,7 @@ void CLogRetrieval::Start()
 
 void CLogRetrieval::Clear()
 {
-    // A million entries take a while to free; that is done on a later pass
-    // of the event loop than the one that empties or fills the list.
-    auto old = std::make_shared<QList<LogRecord>>(std::exchange(m_entries, {}));
-    if (old->size() > 1000)
-        QTimer::singleShot(0, this, [old] {});
+    m_entries.clear();
     m_sessions.clear();
     m_current = -1;
     emit Cleared();

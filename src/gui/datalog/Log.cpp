@@ -415,7 +415,9 @@ void CLog::OnLoaded(const LogCsvReader::Result &result, const QList<LogSession> 
     // that failed part way shows the rows read before the fault.
     const bool shown = result.Ok() || !result.entries.isEmpty();
     if (shown) {
+        QList<LogRecord> replaced = m_log->Entries();
         m_log->SetLoaded(result.entries, result.sensors, sessions);
+        m_load->Release(std::move(replaced));
         m_list->setFocus();
     }
     UpdateControls();
