@@ -15,10 +15,9 @@ class QThread;
  * One load at a time. The reading runs on its own thread through the same
  * LogCsvReader as a load in one piece, so the entries are exactly the same;
  * the sessions are found there too. Progress and Finished arrive on this
- * object's thread. Cancel, a new Start
- * and the destructor stop a running read at its next line and wait for the
- * thread: nothing of a cancelled load is ever reported, and no thread
- * outlives this object.
+ * object's thread. Cancel, a new Start and the destructor stop a running
+ * read at its next line and wait for the thread: nothing of a cancelled load
+ * is ever reported, and no thread outlives this object.
  */
 class CLogCsvLoad : public QObject
 {

@@ -53,7 +53,8 @@ constexpr int ProblemsShown = 10;
 CLog::CLog(CInstrumentDoc &doc, QWidget *parent)
     : CInstrumentView(doc, LogTitle, parent), m_log(std::make_unique<CLogRetrieval>(doc)),
       m_load(std::make_unique<CLogCsvLoad>()), m_loadProgress(new CTransferProgress(this)),
-      m_loadWindow(new CProgressDialog(*m_loadProgress, this)), m_ownPrompt(std::make_unique<CGuiPrompt>(this)), m_prompt(m_ownPrompt.get()),
+      m_loadWindow(new CProgressDialog(*m_loadProgress, this)), m_ownPrompt(std::make_unique<CGuiPrompt>(this)),
+      m_prompt(m_ownPrompt.get()),
       m_model(new CLogTableModel(*m_log, this)), m_list(new QTableView(this)), m_chart(new CLogChart(*m_log, this)),
       m_splitter(new QSplitter(Qt::Vertical, this)), m_sessionBox(new QLineEdit(this))
 {
@@ -394,7 +395,7 @@ bool CLog::LoadFrom(const QString &path)
 
 bool CLog::Loading() const
 {
-    return m_load->Running();
+    return m_load && m_load->Running();
 }
 
 void CLog::CancelLoad()
