@@ -1,16 +1,21 @@
-// The log window against the simulated instrument: fetching its log into the list and charts, sessions, controls, save and load, the marker, colours and screenshots.
+// The log window against the simulated instrument: fetching its log into the list and charts, sessions, controls, save and load (read in the background, cancelled, closed mid-way), the marker, colours and screenshots.
 #include "SimDataLog.h"
 #include "SimRig.h"
 #include "datalog/Chart2D.h"
 #include "datalog/ChartColorDialog.h"
 #include "datalog/Log.h"
 #include "datalog/LogChart.h"
+#include "datalog/LogCsv.h"
 #include "datalog/LogTableModel.h"
 #include "datalog/SessionsDialog.h"
 #include "datalog/LogList.h"
 #include "datalog/LogRetrieval.h"
+#include "datalog/LogSensorSource.h"
+#include "app/ProgressDialog.h"
+#include "document/TransferProgress.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QPushButton>
 #include <QSplitter>
@@ -175,12 +180,18 @@ private slots:
     void chartsShareOneTimeAxis();
     void clearsTheInstrumentWhenAsked();
     void loadErrorsNameTheFileAndLine();
+    void cancelledLoadLeavesTheList();
+    void closingDuringALoadEndsIt();
     void coloursAreStoredAndApplied();
     void sessionsDialogListsSessions();
     void unpluggedMidLogStillSaves();
 
 private:
     bool Fetch();
+    // LoadFrom, waiting for the file to be read; true when it is shown.
+    bool Load(const QString &path);
+    // The fetched log saved, its rows repeated to some 300 000.
+    QByteArray LargeFile();
 
     QTemporaryDir m_dir;
     std::unique_ptr<SimRig> m_rig;
@@ -222,6 +233,29 @@ bool TestLog::Fetch()
     QCoreApplication::processEvents();
     m_view->Model()->Flush();
     return done;
+}
+
+bool TestLog::Load(const QString &path)
+{
+    QSignalSpy finished(m_view.get(), &CLog::LoadFinished);
+    if (!m_view->LoadFrom(path) || !finished.wait(60000) || finished.size() != 1)
+        return false;
+    QCoreApplication::processEvents();
+    m_view->Model()->Flush();
+    return finished.at(0).at(0).toBool();
+}
+
+QByteArray TestLog::LargeFile()
+{
+    const QByteArray text = LogCsv::FileText(m_view->Log().Entries(), m_view->Log().Sensors());
+    const qsizetype headingEnd = text.indexOf('\n') + 1;
+    const QByteArray rows = text.mid(headingEnd);
+    QByteArray file = text.left(headingEnd);
+    const int copies = int(300000 / m_view->Log().Entries().size());
+    file.reserve(headingEnd + rows.size() * copies);
+    for (int i = 0; i < copies; ++i)
+        file += rows;
+    return file;
 }
 
 void TestLog::fetchesTheLogIntoListAndCharts()
@@ -303,7 +337,7 @@ void TestLog::saveThenLoadGivesTheSameLog()
     QVERIFY(m_view->SaveTo(path));
 
     m_prompt.asked.clear();
-    QVERIFY(m_view->LoadFrom(path));
+    QVERIFY(Load(path));
     QVERIFY(m_prompt.asked.isEmpty());
     m_view->Model()->Flush();
     QVERIFY(!m_view->Log().LiveSensors());
@@ -507,22 +541,93 @@ void TestLog::loadErrorsNameTheFileAndLine()
             "\"Data (%LEL)\",06/15/04,08:01:00,1,20.8,2,0.1,,,,,4.099\r\n"
             "\"Data (%LEL)\",06/15/04,08:02:00,abc,20.8,2,0.1,,,,,4.099\r\n");
     f.close();
-    QVERIFY(m_view->LoadFrom(path));
+    QVERIFY(Load(path));
     QCOMPARE(m_prompt.asked.size(), 1);
     QVERIFY2(m_prompt.asked[0].contains(QDir::toNativeSeparators(path) + QStringLiteral(", line 3")), qPrintable(m_prompt.asked[0]));
     QCOMPARE(m_view->Log().Entries().size(), 2);
 
     m_prompt.asked.clear();
     const QString missing = m_dir.filePath(QStringLiteral("missing.csv"));
-    QVERIFY(!m_view->LoadFrom(missing));
+    QVERIFY(!Load(missing));
     QCOMPARE(m_prompt.asked.size(), 1);
     QVERIFY(m_prompt.asked[0].startsWith(QStringLiteral("Error reading ")));
     QVERIFY(m_prompt.asked[0].contains(QStringLiteral("missing.csv")));
+    // Nothing could be read, so the list keeps the file shown before.
+    QCOMPARE(m_view->Log().Entries().size(), 2);
 
     m_prompt.asked.clear();
     QVERIFY(!m_view->SaveTo(m_dir.filePath(QStringLiteral("no/such/folder/log.csv"))));
     QCOMPARE(m_prompt.asked.size(), 1);
     QVERIFY(m_prompt.asked[0].startsWith(QStringLiteral("Error writing ")));
+}
+
+void TestLog::cancelledLoadLeavesTheList()
+{
+    QVERIFY(Fetch());
+    const QStringList before = AllTexts(*m_view->Model());
+    const QList<LogSession> sessions = m_view->Log().Sessions();
+    const QByteArray content = LargeFile();
+    const QString path = m_dir.filePath(QStringLiteral("large.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
+
+    QSignalSpy finished(m_view.get(), &CLog::LoadFinished);
+    QVERIFY(m_view->LoadFrom(path));
+    QVERIFY(m_view->Loading());
+    QVERIFY(!m_view->LoadFrom(path));
+    for (const char *text : {"Start", "Load", "Save", "Print Data"})
+        QVERIFY2(!m_view->Button(QLatin1String(text))->isEnabled(), text);
+    CProgressDialog *window = m_view->LoadWindow();
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), CLogRetrieval::ProgressCaption);
+    Screenshot(*window, QStringLiteral("log_loading.png"));
+
+    // Cancel in the progress window: the list, sessions and charts stay.
+    QTest::mouseClick(window->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+    QVERIFY(!m_view->Loading());
+    QVERIFY(!window->isVisible());
+    QTest::qWait(200);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    m_view->Model()->Flush();
+    QCOMPARE(AllTexts(*m_view->Model()), before);
+    QCOMPARE(m_view->Log().Sessions(), sessions);
+    QVERIFY(m_view->Log().LiveSensors());
+    QVERIFY(m_view->Button(QStringLiteral("Load"))->isEnabled());
+    QVERIFY(m_prompt.asked.size() == 2); // only the questions after the upload
+
+    // Read to its end, the list holds exactly what the reader makes of the file.
+    QVERIFY(Load(path));
+    const CSettingsImage &settings = m_rig->doc.Settings();
+    const LogCsvReader::Result expected = LogCsvReader(LogSensorSource::ToxicTable(settings),
+                                                       LogSensorSource::HCFullScale(settings)).Parse(content);
+    QVERIFY(m_view->Log().Entries() == expected.entries);
+    QCOMPARE(m_view->Log().Sensors(), expected.sensors);
+    QCOMPARE(m_view->Model()->rowCount(), int(expected.entries.size()));
+    QCOMPARE(m_view->Log().Sessions(), LogSession::Find(expected.entries));
+    QVERIFY(!window->isVisible());
+}
+
+void TestLog::closingDuringALoadEndsIt()
+{
+    QVERIFY(Fetch());
+    const QString path = m_dir.filePath(QStringLiteral("large.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(LargeFile());
+    file.close();
+    const QDir threads(QStringLiteral("/proc/self/task"));
+    const qsizetype before = threads.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+
+    QVERIFY(m_view->LoadFrom(path));
+    QVERIFY(m_view->Loading());
+    QTest::qWait(20);
+    m_view.reset();
+    QTest::qWait(200);
+    // The reading thread ended with the window (where the system lists threads).
+    if (threads.exists())
+        QVERIFY(threads.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() <= before);
 }
 
 void TestLog::coloursAreStoredAndApplied()
@@ -606,8 +711,7 @@ void TestLog::unpluggedMidLogStillSaves()
     const QList<LogSession> sessions = m_view->Log().Sessions();
     const QString path = m_dir.filePath(QStringLiteral("cut.csv"));
     QVERIFY(m_view->SaveTo(path));
-    QVERIFY(m_view->LoadFrom(path));
-    m_view->Model()->Flush();
+    QVERIFY(Load(path));
     QCOMPARE(AllTexts(*m_view->Model()), before);
     QCOMPARE(m_view->Log().Sessions(), sessions);
 

@@ -49,11 +49,8 @@ qsizetype Unmatched(const LogCsvReader::Result &read, const QList<QByteArrayView
     return bad;
 }
 
-struct Choice
-{
-    QList<LogToxicGas> table;
-    int hcFullScale = 0;
-};
+// The HC Full Scale taken when no retrieval tells it: a range counted in whole units.
+constexpr int WholeUnitsFullScale = 100;
 } // namespace
 
 CHistoryCsvImport::Result CHistoryCsvImport::Read(const QString &path, const std::optional<LogSensors> &known)
@@ -70,40 +67,28 @@ CHistoryCsvImport::Result CHistoryCsvImport::Read(const QString &path, const std
 
 CHistoryCsvImport::Result CHistoryCsvImport::Parse(const QByteArray &content, const std::optional<LogSensors> &known)
 {
-    const qsizetype headingEnd = content.indexOf('\n');
-    const QList<QByteArray> heading = LogCsv::Split(QByteArrayView(content).first(headingEnd < 0 ? content.size() : headingEnd).trimmed());
-    const QString name1 = QString::fromLatin1(heading.value(5)), name2 = QString::fromLatin1(heading.value(6));
-
-    QList<Choice> choices;
-    if (known)
-        choices.append({{{QString(), 0}, {name1, known->Fraction(1)}, {name2, known->Fraction(2)}}, known->HCFullScale()});
-    for (int hc : {100, 50}) {
-        for (int f1 : {1, 10, 100, 0}) {
-            for (int f2 : {1, 10, 100, 0})
-                choices.append({{{QString(), 0}, {name1, f1}, {name2, f2}}, hc});
+    const LogCsvReader fromFile({}, WholeUnitsFullScale);
+    LogCsvReader chosen = fromFile;
+    if (known) {
+        const qsizetype headingEnd = content.indexOf('\n');
+        const QList<QByteArray> heading = LogCsv::Split(QByteArrayView(content).first(headingEnd < 0 ? content.size() : headingEnd).trimmed());
+        const QString name1 = QString::fromLatin1(heading.value(5)), name2 = QString::fromLatin1(heading.value(6));
+        const LogCsvReader withKnown({{QString(), 0}, {name1, known->Fraction(1)}, {name2, known->Fraction(2)}},
+                                     known->HCFullScale());
+        // Compared on the first part of the file, then one of them reads it whole.
+        qsizetype cut = qMin(content.size(), SampleBytes);
+        if (cut < content.size()) {
+            const qsizetype eol = content.lastIndexOf('\n', cut);
+            cut = eol > headingEnd ? eol + 1 : content.size();
         }
-    }
-    // Choose on the first part of the file, then read it whole once.
-    qsizetype cut = qMin(content.size(), SampleBytes);
-    if (cut < content.size()) {
-        const qsizetype eol = content.lastIndexOf('\n', cut);
-        cut = eol > headingEnd ? eol + 1 : content.size();
-    }
-    const QByteArrayView sample = QByteArrayView(content).first(cut);
-    const QList<QByteArrayView> sampleRows = Rows(sample);
-    int best = 0;
-    qsizetype bestBad = -1;
-    for (int i = 0; i < choices.size(); ++i) {
-        const qsizetype bad = Unmatched(LogCsvReader(choices[i].table, choices[i].hcFullScale).Parse(sample), sampleRows);
-        if (bestBad < 0 || bad < bestBad) {
-            best = i;
-            bestBad = bad;
-        }
-        if (bad == 0)
-            break;
+        const QByteArrayView sample = QByteArrayView(content).first(cut);
+        const QList<QByteArrayView> sampleRows = Rows(sample);
+        const qsizetype knownBad = Unmatched(withKnown.Parse(sample), sampleRows);
+        if (knownBad == 0 || knownBad <= Unmatched(fromFile.Parse(sample), sampleRows))
+            chosen = withKnown;
     }
     Result r;
-    r.read = LogCsvReader(choices[best].table, choices[best].hcFullScale).Parse(content);
+    r.read = chosen.Parse(content);
     r.unmatched = Unmatched(r.read, Rows(content));
     return r;
 }

@@ -11,11 +11,11 @@
 class CHistoryStore;
 
 /*
- * A saved file names its gases but not their divisors, and without them a
- * reader puts values on the wrong grid (a "CO maximum" of 45 read back as
- * 50), so the same log would be kept twice. The divisors and scale are taken
- * from `known` (the instrument's last retrieval) when that reproduces the
- * file's rows, else from the choice that reproduces most of them.
+ * A saved file names its gases but not their divisors. The divisors and HC
+ * scale of `known` (the instrument's last retrieval) are used when they
+ * reproduce the file's rows at least as well as what the file itself shows;
+ * otherwise the reader takes each sensor's divisor from the decimals its
+ * values are shown with, and HC maxima as counted in whole units.
  */
 class CHistoryCsvImport
 {

@@ -1,6 +1,8 @@
 // The log view: fetching the data log, its list and charts, sessions, CSV save and load, and printing.
 #pragma once
 
+#include "datalog/LogCsvReader.h"
+#include "datalog/LogSession.h"
 #include "views/InstrumentView.h"
 
 #include <QList>
@@ -8,8 +10,11 @@
 #include <memory>
 
 class CLogChart;
+class CLogCsvLoad;
 struct LogRecord;
 class CLogRetrieval;
+class CProgressDialog;
+class CTransferProgress;
 class CLogTableModel;
 class IUserPrompt;
 class QLineEdit;
@@ -66,7 +71,16 @@ public:
     // The commands of the buttons, without their file dialogs.
     void Start();
     bool SaveTo(const QString &path);
+    // Starts reading the file in the background under the "Uploading Log"
+    // progress window; false when an upload or another load is running.
+    // The list shows what it showed until the file is read; LoadFinished
+    // tells when it is.
     bool LoadFrom(const QString &path);
+    // What Cancel in the progress window does: the list stays as it was.
+    void CancelLoad();
+    bool Loading() const;
+    CTransferProgress &LoadProgress() const { return *m_loadProgress; }
+    CProgressDialog *LoadWindow() const { return m_loadWindow; }
     void ShowSessionsDialog();
     void PrintData();
     void PrintChart();
@@ -78,9 +92,16 @@ public:
     // session's entry at t in the list.
     void PlaceMarkerAt(const QDateTime &t);
 
+signals:
+    // A load ended: `shown` when the file's entries are in the list (also
+    // with problems, or with an error after some rows); false when nothing
+    // of it could be read or it was cancelled.
+    void LoadFinished(bool shown);
+
 private:
     bool Save();
     void Load();
+    void OnLoaded(const LogCsvReader::Result &result, const QList<LogSession> &sessions);
     void UpdateControls();
     void UpdateGroupButtons();
     void OnSessionsFound();
@@ -93,6 +114,9 @@ private:
     void Report(const QString &text);
 
     std::unique_ptr<CLogRetrieval> m_log;
+    std::unique_ptr<CLogCsvLoad> m_load;
+    CTransferProgress *m_loadProgress;
+    CProgressDialog *m_loadWindow;
     std::unique_ptr<IUserPrompt> m_ownPrompt;
     IUserPrompt *m_prompt = nullptr;
     CLogTableModel *m_model;
