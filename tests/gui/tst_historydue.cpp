@@ -8,6 +8,15 @@
 #include "datalog/LogDecoder.h"
 
 namespace {
+// The log window reads a file on a thread of its own: started, then shown.
+bool LoadedInto(CLog &log, const QString &path)
+{
+    QSignalSpy finished(&log, &CLog::LoadFinished);
+    if (!log.LoadFrom(path) || !finished.wait(30000))
+        return false;
+    return finished.first().first().toBool();
+}
+
 // A log of the generator's with the given instrument ID, saved as a CSV file.
 QString SavedLog(const QString &path, const QByteArray &instrumentId, quint32 seed)
 {
@@ -158,7 +167,7 @@ void TestHistoryDueWindow::addLoadedCsvToHistory()
     // A file whose log names TANK FARM: found without asking.
     const QString tank = SavedLog(m_h.dir->filePath(QStringLiteral("shift.csv")), "TANK FARM", 3);
     QVERIFY(!tank.isEmpty());
-    QVERIFY(log.LoadFrom(tank));
+    QVERIFY(LoadedInto(log, tank));
     log.Button(QStringLiteral("Add to History"))->click();
     QVERIFY(asked.isEmpty());
     QVERIFY2(prompt.messages.last().contains(QStringLiteral("added to the history of 00B20003")), qPrintable(prompt.messages.last()));
@@ -172,7 +181,7 @@ void TestHistoryDueWindow::addLoadedCsvToHistory()
 
     // A file the history cannot place: asked once; a cancelled question adds nothing.
     const QString other = SavedLog(m_h.dir->filePath(QStringLiteral("spare.csv")), "UNKNOWN UNIT", 4);
-    QVERIFY(log.LoadFrom(other));
+    QVERIFY(LoadedInto(log, other));
     const int messages = int(prompt.messages.size());
     log.Button(QStringLiteral("Add to History"))->click();
     QCOMPARE(asked.size(), 1);
@@ -185,13 +194,13 @@ void TestHistoryDueWindow::addLoadedCsvToHistory()
     QVERIFY(m_h.store->LogEntryCount(QStringLiteral("00A10002")) > 0);
     // A file named after its serial is placed by its name.
     const QString named = SavedLog(m_h.dir->filePath(QStringLiteral("00A10001-june.csv")), "UNKNOWN UNIT", 5);
-    QVERIFY(log.LoadFrom(named));
+    QVERIFY(LoadedInto(log, named));
     log.Button(QStringLiteral("Add to History"))->click();
     QCOMPARE(asked.size(), 2);
     QVERIFY2(prompt.messages.last().contains(QStringLiteral("added to the history of 00A10001")), qPrintable(prompt.messages.last()));
     QCOMPARE(changed, 4);
     // Not a serial number: said so, nothing written.
-    QVERIFY(log.LoadFrom(other));
+    QVERIFY(LoadedInto(log, other));
     answer = QStringLiteral("LAB");
     log.Button(QStringLiteral("Add to History"))->click();
     QVERIFY2(prompt.messages.last().contains(QStringLiteral("\"LAB\" is not a serial number")), qPrintable(prompt.messages.last()));
