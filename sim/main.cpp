@@ -115,8 +115,8 @@ int main(int argc, char **argv)
         {QStringLiteral("board-test"),
          QStringLiteral("Play a bare main board in its test box: the flash sectors start erased.")},
         {QStringLiteral("board-fault"),
-         QStringLiteral("Put a fault on the board for the board test: ram, timekeeper, flash or analog (repeat or join "
-                        "with commas for several)."),
+         QStringLiteral("Put a fault on the board for the board test: %1 (repeat or join with commas for several).")
+             .arg(SimBoardFaults::Names().join(QStringLiteral(", "))),
          QStringLiteral("FAULT")},
     });
     parser.process(app);

@@ -160,12 +160,13 @@ void CSimDataLog::BuildDemo(const QDateTime &now, const Demo &demo)
     SetRecords(firstOn, records);
 }
 
-void CSimDataLog::Generate(quint32 seed, int records, const QDateTime &now, const CSimLogGenerator::Settings &settings)
+QDate CSimDataLog::Generate(quint32 seed, int records, const QDateTime &now, const CSimLogGenerator::Settings &settings)
 {
     const CSimLogGenerator::Result log = CSimLogGenerator::Build(seed, records, now, settings);
     // The generator keeps wall-clock times in UTC; the status reports the
     // same wall-clock digits.
     SetRecords(QDateTime(log.start.date(), log.start.time()), log.records);
+    return log.lastPassedCalibration.date();
 }
 
 void CSimDataLog::SetRecords(const QDateTime &start, const QList<QByteArray> &records)

@@ -36,8 +36,9 @@ public:
     // alarm events, and the running one up to the present.
     void BuildDemo(const QDateTime &now, const Demo &demo);
     // A log of exactly `records` records made from the seed, ending near now
-    // (SimLogGenerator.h).
-    void Generate(quint32 seed, int records, const QDateTime &now, const CSimLogGenerator::Settings &settings);
+    // (SimLogGenerator.h). Gives the date of its newest calibration that
+    // every sensor passed (invalid when it holds none).
+    QDate Generate(quint32 seed, int records, const QDateTime &now, const CSimLogGenerator::Settings &settings);
     // A log larger than one sector is held in a larger memory: the smallest
     // count of sectors, doubling from one, that takes it. The memory keeps
     // its size when the log is cleared.

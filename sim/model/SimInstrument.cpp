@@ -163,6 +163,8 @@ QByteArray CSimInstrument::HandleRecord(int type, unsigned address, const QByteA
     case SetProgramMode:
         // Also the recovery marker (wire address 0001): it leaves the
         // instrument in program mode, ready for a download.
+        if (m_testBox.RefusesProgramMode(address & 1))
+            return Character(Refused);
         m_programMode = address & 1;
         DrawDisplay();
         return Character(Done);

@@ -255,6 +255,8 @@ public:
 
     QList<QByteArray> records;
     CSimLogGenerator::Session summary;
+    // Wall-clock second of the newest calibration every sensor passed; -1: none.
+    qint64 lastPassedCalibration = -1;
 
 private:
     using Items = std::vector<std::pair<qint64, QByteArray>>;
@@ -416,7 +418,8 @@ qint64 CSessionWriter::Calibration(qint64 t)
             results |= 0x1000 << sensor; // weak
     }
     t += 1;
-    Add(t, CSimDataLog::Event(TimeOf(t), 33, Word(results)));
+    if (Add(t, CSimDataLog::Event(TimeOf(t), 33, Word(results))) && !(results & 0x0F00))
+        lastPassedCalibration = std::max(lastPassedCalibration, t);
     t += m_random.Int(1, 4);
     Add(t, CSimDataLog::Event(TimeOf(t), 36));
     return t;
@@ -768,6 +771,8 @@ CSimLogGenerator::Result CSimLogGenerator::Build(quint32 seed, int records, cons
         if (writer.records.isEmpty())
             break;
         remaining -= writer.records.size();
+        if (writer.lastPassedCalibration >= 0 && !result.lastPassedCalibration.isValid())
+            result.lastPassedCalibration = FromWall(writer.lastPassedCalibration); // sessions come newest first
         chunks.append(std::move(writer.records));
         sessions.append(writer.summary);
 

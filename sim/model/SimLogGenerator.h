@@ -95,6 +95,10 @@ public:
         QDateTime start; // time of the first record
         QList<QByteArray> records;
         QList<Session> sessions; // oldest first
+        // The newest calibration that every sensor passed (its results'
+        // time); invalid when the log holds none. The instrument keeps its
+        // date as LastCalDate.
+        QDateTime lastPassedCalibration;
     };
 
     static Result Build(quint32 seed, int records, const QDateTime &now, const Settings &settings);

@@ -5,34 +5,52 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 constexpr int ToxicMuxType = 240, HcPartType = 241, TestModeType = 242, ReadChannelsType = 243;
+} // namespace
+
+namespace {
+// The switch words, in the order Names() gives them.
+constexpr struct {
+    const char *name;
+    bool SimBoardFaults::*fault;
+} FaultWords[] = {
+    {"ram", &SimBoardFaults::ram},
+    {"timekeeper", &SimBoardFaults::timeKeeper},
+    {"flash", &SimBoardFaults::flash},
+    {"analog", &SimBoardFaults::analog},
+    {"button", &SimBoardFaults::button},
+    {"batteryswitch", &SimBoardFaults::batterySwitch},
+    {"recovery", &SimBoardFaults::recovery},
+    {"battery", &SimBoardFaults::battery},
+};
 } // namespace
 
 bool SimBoardFaults::Parse(const QString &text, SimBoardFaults &faults, QString *bad)
 {
     for (const QString &word : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString w = word.trimmed().toLower();
-        if (w == QLatin1String("ram"))
-            faults.ram = true;
-        else if (w == QLatin1String("timekeeper"))
-            faults.timeKeeper = true;
-        else if (w == QLatin1String("flash"))
-            faults.flash = true;
-        else if (w == QLatin1String("analog"))
-            faults.analog = true;
-        else {
+        const auto known = std::find_if(std::begin(FaultWords), std::end(FaultWords),
+                                        [&w](const auto &f) { return w == QLatin1String(f.name); });
+        if (known == std::end(FaultWords)) {
             if (bad)
                 *bad = word;
             return false;
         }
+        faults.*(known->fault) = true;
     }
     return true;
 }
 
 QStringList SimBoardFaults::Names()
 {
-    return {QStringLiteral("ram"), QStringLiteral("timekeeper"), QStringLiteral("flash"), QStringLiteral("analog")};
+    QStringList names;
+    for (const auto &f : FaultWords)
+        names.append(QLatin1String(f.name));
+    return names;
 }
 
 double CSimTestBox::ToxicGainKiloohms(int gain)
@@ -103,7 +121,7 @@ double CSimTestBox::Volts(int channel) const
     case 2: // 10 mV per degree above 500 mV, through a divider of 250
         return (500.0 + 10.0 * k.temperatureC) / 250.0;
     case 3: // halved
-        return k.batteryVolts / 2.0;
+        return k.batteryVolts / 2.0 * (m_faults.battery ? BatterySenseFactor : 1.0);
     case 4:
         return k.toxicConnected[1] ? 2.5 : 0.05;
     case 5:
@@ -128,11 +146,13 @@ void CSimTestBox::BeforeRamRead(QByteArray &ram) const
 {
     if (ram.size() < SimMap::RamSize)
         return;
-    // Port A bit 1 reads the battery-type switch (set: rechargeable). The
-    // pressure switch, port E bit 3, opens (reads set) when the running
-    // pump (port B bit 1 low) is clogged.
+    // Port A bit 1 reads the battery-type switch (set: rechargeable), bit 0
+    // the On/Off button (clear: pressed). The pressure switch, port E bit 3,
+    // opens (reads set) when the running pump (port B bit 1 low) is clogged.
     quint8 a = quint8(ram[SimMap::PortAData]);
-    a = m_knobs.rechargeable ? quint8(a | 0x02) : quint8(a & ~0x02);
+    a = m_knobs.rechargeable && !m_faults.batterySwitch ? quint8(a | 0x02) : quint8(a & ~0x02);
+    if (m_faults.button)
+        a = quint8(a & ~0x01);
     ram[SimMap::PortAData] = char(a);
     const bool pumpOn = !(quint8(ram[SimMap::PortBData]) & 0x02);
     quint8 e = quint8(ram[SimMap::PortEData]);

@@ -10,14 +10,19 @@
 // Board faults, each fixed at one place so that a test knows what to expect.
 struct SimBoardFaults
 {
-    bool ram = false;        // a RAM bit stuck low
-    bool timeKeeper = false; // a TimeKeeper settings bit stuck low
-    bool flash = false;      // a flash sector that will not erase
-    bool analog = false;     // the O2 amplifier at half its gain
+    bool ram = false;           // a RAM bit stuck low
+    bool timeKeeper = false;    // a TimeKeeper settings bit stuck low
+    bool flash = false;         // a flash sector that will not erase
+    bool analog = false;        // the O2 amplifier at half its gain
+    bool button = false;        // the On/Off button stuck pressed
+    bool batterySwitch = false; // the battery-type switch stuck at Alkaline
+    bool recovery = false;      // the boot loader refuses program mode
+    bool battery = false;       // the battery sense divider reads 10 % low
 
-    bool Any() const { return ram || timeKeeper || flash || analog; }
-    // "ram", "timekeeper", "flash", "analog", or several joined by commas;
-    // false with the unknown word in *bad.
+    bool Any() const { return ram || timeKeeper || flash || analog || button || batterySwitch || recovery || battery; }
+    // "ram", "timekeeper", "flash", "analog", "button", "batteryswitch",
+    // "recovery", "battery", or several joined by commas; false with the
+    // unknown word in *bad.
     static bool Parse(const QString &text, SimBoardFaults &faults, QString *bad = nullptr);
     static QStringList Names();
 };
@@ -31,6 +36,7 @@ public:
     static constexpr int StuckTimeKeeperOffset = 37;
     static constexpr quint8 StuckTimeKeeperBit = 0x01;
     static constexpr int StuckSector = 2; // words 0xB000..0xBFFF
+    static constexpr double BatterySenseFactor = 0.9;
 
     // The knobs and switches of the box, as the operator sets them. The
     // defaults are the box's default positions.
@@ -69,6 +75,8 @@ public:
     void AfterRamWrite(QByteArray &ram, int address, int count) const;
     void AfterTimeKeeperWrite(QByteArray &timeKeeper, int offset, int count) const;
     bool RefusesErase(int sector) const { return m_faults.flash && sector == StuckSector; }
+    // A request to turn program mode on (the recovery marker among them).
+    bool RefusesProgramMode(bool on) const { return m_faults.recovery && on; }
 
     // Kilohms of the toxic amplifier's gain steps, and volts per millivolt
     // of the combustible amplifier's parts (1..3).

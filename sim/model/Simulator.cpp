@@ -16,8 +16,17 @@ CSimulator::CSimulator(const SimOptions &options, QObject *parent)
         m_instrument->SetSerialNumber(options.serialNumber);
     if (options.logRecords > 0) {
         CSimInstrument &instrument = *m_instrument;
-        instrument.Log().Generate(options.seed, options.logRecords, instrument.Clock(),
-                                  CSimLogGenerator::SettingsOf(instrument));
+        const QDate calibrated = instrument.Log().Generate(options.seed, options.logRecords, instrument.Clock(),
+                                                           CSimLogGenerator::SettingsOf(instrument));
+        // The instrument's own last calibration date is the one its log shows.
+        if (calibrated.isValid()) {
+            const int stored = instrument.TimeKeeperByte(58) | (instrument.TimeKeeperByte(59) << 8);
+            const quint16 word = quint16((stored & ~0x01FF) | calibrated.dayOfYear());
+            QByteArray bytes(2, '\0');
+            bytes[0] = char(word & 0xFF);
+            bytes[1] = char(word >> 8);
+            instrument.SetTimeKeeper(58, bytes);
+        }
     }
 }
 

@@ -4,7 +4,10 @@
 #include "CliSession.h"
 #include "datalog/LogCsvReader.h"
 #include "history/HistoryCsvImport.h"
+#include "history/HistoryDatabase.h"
+#include "history/HistoryLocation.h"
 #include "history/HistoryRecorder.h"
+#include "history/HistorySchema.h"
 #include "history/HistoryStore.h"
 #include "report/HistoryReport.h"
 #include "report/ReportPrinter.h"
@@ -41,7 +44,8 @@ std::unique_ptr<CHistoryStore> OpenForReading(const CCliHistory::Options &option
     }
     // Whatever waits from earlier runs goes in before anything is shown.
     store->ReplaySpool();
-    if (!store->IsConnected()) {
+    // A viewer's history reads even while what it could not write waits.
+    if (!store->IsReadable()) {
         Error(store->WarningText().isEmpty() ? QStringLiteral("the history database %1 cannot be read.").arg(store->Location())
                                              : store->WarningText());
         *status = CliExit::HistoryError;
@@ -75,6 +79,9 @@ void PrintFleet(const QList<HistoryFleetRow> &rows)
                     qPrintable(r.instrumentId.left(16)), qPrintable(r.configuration.left(16)), qPrintable(Stamp(r.lastSeen)),
                     qPrintable(Day(r.lastCalibration)), qPrintable(Day(r.calibrationDue)), qPrintable(Day(r.lastBumpTest)),
                     r.overdue ? "OVERDUE" : "");
+        const QString differ = CHistoryReport::DueDisagreement(r);
+        if (!differ.isEmpty())
+            std::printf("%-8s  due dates differ: %s\n", "", qPrintable(differ));
     }
     std::fflush(stdout);
 }
@@ -129,6 +136,9 @@ int Show(const QString &serialText, const CCliHistory::Options &options)
     line("Cal interval:", instrument->calIntervalDays > 0 ? QStringLiteral("%1 days").arg(instrument->calIntervalDays) : QStringLiteral("none"));
     line("Last calibration:", Day(row.lastCalibration));
     line("Calibration due:", Day(row.calibrationDue) + (row.overdue ? QStringLiteral("  OVERDUE") : QString()));
+    const QString differ = CHistoryReport::DueDisagreement(row);
+    if (!differ.isEmpty())
+        line("Due dates differ:", differ);
     line("Last bump test:", Day(row.lastBumpTest));
     if (row.bumpTestDue.isValid())
         line("Bump test due:", Day(row.bumpTestDue));
@@ -183,20 +193,13 @@ int ImportCsv(const QString &path, const CCliHistory::Options &options)
         Error(store->ErrorString());
         return CliExit::HistoryError;
     }
-    // The divisors of the instrument's last retrieval, when the history has one.
-    std::optional<LogSensors> known;
-    for (const HistoryLogRetrieval &r : store->Retrievals(serial)) {
-        if (r.source == HistoryLogRetrieval::Instrument) {
-            known = r.sensors;
-            break;
-        }
-    }
-    const CHistoryCsvImport::Result imported = CHistoryCsvImport::Read(path, known);
+    CHistoryCsvImport::Result imported;
+    const HistoryWriteResult result = CHistoryCsvImport::Record(*store, path, serial, &imported);
     const LogCsvReader::Result &csv = imported.read;
     for (const LogCsvReader::Problem &p : csv.problems)
         Error(QStringLiteral("%1, line %2: %3").arg(path).arg(p.line).arg(p.text));
     if (!csv.Ok()) {
-        Error(csv.detail.isEmpty() ? csv.error : QStringLiteral("%1: %2").arg(csv.error, csv.detail));
+        Error(result.error);
         return CliExit::FileError;
     }
     if (imported.unmatched > 0)
@@ -204,12 +207,6 @@ int ImportCsv(const QString &path, const CCliHistory::Options &options)
                              "beside the same readings from the instrument.")
                   .arg(path)
                   .arg(imported.unmatched));
-    HistoryLogRetrieval r;
-    r.serial = serial;
-    r.source = HistoryLogRetrieval::CsvFile;
-    r.fileName = QFileInfo(path).fileName();
-    r.sensors = csv.sensors;
-    const HistoryWriteResult result = store->RecordLog(r, csv.entries);
     if (result.stored) {
         std::printf("Imported %s for %s: %lld rows, %lld new entries.\n", qPrintable(path), qPrintable(serial),
                     static_cast<long long>(csv.entries.size()), static_cast<long long>(result.added));
@@ -218,6 +215,39 @@ int ImportCsv(const QString &path, const CCliHistory::Options &options)
     }
     Error(result.spooled ? store->WarningText() : result.error);
     return result.spooled ? CliExit::Ok : CliExit::HistoryError;
+}
+
+// "history init": creates or migrates the schema, which only the owner may.
+int Init(const CCliHistory::Options &options)
+{
+    if (options.printSql) {
+        CHistoryLocation where;
+        const bool server = CHistoryLocation::Parse(CCliHistory::Location(options), QString(), &where, nullptr)
+                            && where.engine == CHistoryLocation::PostgreSQL && !where.database.isEmpty();
+        std::printf("%s", qPrintable(CHistorySchema::ServerSetupSql(server ? where.database : QString())));
+        std::fflush(stdout);
+        return CliExit::Ok;
+    }
+    // The database itself, not the store: nothing goes to a spool here.
+    CHistoryLocation where;
+    QString error;
+    if (!CHistoryLocation::Parse(CCliHistory::Location(options), CHistoryStore::DefaultFile(), &where, &error)) {
+        Error(error);
+        return CliExit::HistoryError;
+    }
+    CHistoryDatabase db(where);
+    if (db.Open(&error) != CHistoryDatabase::OpenResult::Ok) {
+        Error(error);
+        return CliExit::HistoryError;
+    }
+    const int found = db.FoundVersion();
+    const QString what = found == 0 ? QStringLiteral("created")
+                         : found < CHistorySchema::CurrentVersion ? QStringLiteral("migrated from version %1").arg(found)
+                                                                  : QStringLiteral("up to date");
+    std::printf("History database %s: schema version %d, %s.\n", qPrintable(where.Shown()), CHistorySchema::CurrentVersion,
+                qPrintable(what));
+    std::fflush(stdout);
+    return CliExit::Ok;
 }
 
 } // namespace
@@ -290,7 +320,9 @@ int CCliHistory::Run(const QStringList &args, const Options &options)
         return arity(1, "due [--within DAYS] [--pdf FILE]") ? Due(options) : int(CliExit::Usage);
     if (sub == QLatin1String("import-csv"))
         return arity(2, "import-csv FILE --serial SERIAL") ? ImportCsv(args.at(1), options) : int(CliExit::Usage);
-    Error(sub.isEmpty() ? QStringLiteral("history needs one of: list, show SERIAL, due, import-csv FILE.")
-                        : QStringLiteral("unknown history command \"%1\" (list, show, due, import-csv).").arg(sub));
+    if (sub == QLatin1String("init"))
+        return arity(1, "init [--print-sql]") ? Init(options) : int(CliExit::Usage);
+    Error(sub.isEmpty() ? QStringLiteral("history needs one of: list, show SERIAL, due, import-csv FILE, init.")
+                        : QStringLiteral("unknown history command \"%1\" (list, show, due, import-csv, init).").arg(sub));
     return CliExit::Usage;
 }

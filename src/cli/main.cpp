@@ -441,7 +441,7 @@ const Command Commands[] = {
 };
 
 // "history" works on the history database only; no port is opened.
-const char HistorySummary[] = "history list | show SERIAL [--pdf FILE] | due [--within DAYS] [--pdf FILE] | import-csv FILE --serial SERIAL";
+const char HistorySummary[] = "history list | show SERIAL [--pdf FILE] | due [--within DAYS] [--pdf FILE] | import-csv FILE --serial SERIAL | init [--print-sql]";
 
 // The PDF reports lay out text with QtGui, which needs a GUI application
 // object; on the offscreen platform it needs no display. Every other command
@@ -495,12 +495,15 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("units"), QStringLiteral("wizard: the combustible units choice 1-4 (default: the first the model offers)."), QStringLiteral("n")});
     parser.addOption({QStringLiteral("gas"), QStringLiteral("wizard: the special gas's position in its list (default: the preset one)."), QStringLiteral("n")});
     parser.addOption({QStringLiteral("history"),
-                      QStringLiteral("Instrument history: an SQLite file or postgresql://user@host[:port]/db (default: the preference, else the file in the user's data folder)."),
+                      QStringLiteral("Instrument history: an SQLite file or postgresql://user@host[:port]/db[?sslmode=verify-full&...] "
+                                     "(default: the preference, else the file in the user's data folder). A password given here is used for this run only."),
                       QStringLiteral("url")});
     parser.addOption({QStringLiteral("no-history"), QStringLiteral("Do not record this run in the instrument history.")});
     parser.addOption({QStringLiteral("within"), QStringLiteral("history due: instruments due within this many days (default 30)."), QStringLiteral("days")});
     parser.addOption({QStringLiteral("pdf"), QStringLiteral("history due, history show SERIAL: also write the report as a PDF file."),
                       QStringLiteral("file")});
+    parser.addOption({QStringLiteral("print-sql"),
+                      QStringLiteral("history init: print the SQL that sets up a shared server (owner, technician and viewer roles) instead.")});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."));
     parser.process(app);
     if (parser.isSet(QStringLiteral("version"))) {
@@ -524,6 +527,11 @@ int main(int argc, char **argv)
     }
     if (parser.isSet(QStringLiteral("history")) && history.location.trimmed().isEmpty()) {
         std::fprintf(stderr, "altavo-cli: --history needs a file or a postgresql:// URL.\n");
+        return CliExit::Usage;
+    }
+    history.printSql = parser.isSet(QStringLiteral("print-sql"));
+    if (history.printSql && (args[0] != QLatin1String("history") || args.value(1) != QLatin1String("init"))) {
+        std::fprintf(stderr, "altavo-cli: --print-sql goes with history init only.\n");
         return CliExit::Usage;
     }
     if (parser.isSet(QStringLiteral("within"))) {

@@ -1,10 +1,12 @@
-// A PostgreSQL server of the test's own: a new cluster in a temporary folder, listening on a Unix socket there only, stopped and removed at the end.
+// A PostgreSQL server of the test's own: a new cluster in a temporary folder, listening on a Unix socket there (and, in its TLS variant, on loopback TCP over TLS only), stopped and removed at the end.
 #pragma once
 
 #include <QDir>
 #include <QFile>
+#include <QHostAddress>
 #include <QProcess>
 #include <QStringList>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QVersionNumber>
 #include <memory>
@@ -25,6 +27,12 @@
  * The binaries are looked for in ALTAVO_PG_BIN, then the newest
  * /usr/lib/postgresql/<version>/bin. A machine without them fails the test
  * (scripts/bootstrap installs them); it never skips.
+ *
+ * The TLS variant (EnableTls before the first Start) makes a certificate
+ * authority and a server certificate for localhost and 127.0.0.1 with
+ * openssl, and a second authority that signed nothing. The server then also
+ * listens on 127.0.0.1 at a free port, where pg_hba lets clients in over TLS
+ * with a SCRAM password only; the socket stays open to the test itself.
  */
 class CPgServer
 {
@@ -55,6 +63,21 @@ public:
         return best;
     }
 
+    // Call before the first Start.
+    void EnableTls() { m_tls = true; }
+    bool HasTls() const { return m_tls; }
+    int Port() const { return m_port; }
+    QString CaFile() const { return m_dir ? m_dir->path() + QStringLiteral("/ca.crt") : QString(); }
+    QString OtherCaFile() const { return m_dir ? m_dir->path() + QStringLiteral("/other-ca.crt") : QString(); }
+    // postgresql://user@127.0.0.1:port/database checking the server's certificate against the test's authority.
+    QString TlsUrl(const QString &user, const QString &database, const QString &ca = QString()) const
+    {
+        return QStringLiteral("postgresql://%1@127.0.0.1:%2/%3?sslmode=verify-full&sslrootcert=%4")
+            .arg(user)
+            .arg(m_port)
+            .arg(database, ca.isEmpty() ? CaFile() : ca);
+    }
+
     // Creates the cluster on the first call, then starts the server.
     bool Start(QString *error)
     {
@@ -72,8 +95,14 @@ public:
                       QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--locale=C"), QStringLiteral("--no-sync")},
                      error))
                 return false;
+            if (m_tls && !SetUpTls(error))
+                return false;
         }
-        const QString options = QStringLiteral("-k %1 -c listen_addresses= ").arg(SocketDir()) + m_options.join(QLatin1Char(' '));
+        QString options = QStringLiteral("-k %1 -p %2 ").arg(SocketDir()).arg(m_port);
+        options += m_tls ? QStringLiteral("-c listen_addresses=127.0.0.1 -c ssl=on -c ssl_cert_file=%1/server.crt -c ssl_key_file=%1/server.key ")
+                               .arg(m_dir->path())
+                         : QStringLiteral("-c listen_addresses= ");
+        options += m_options.join(QLatin1Char(' '));
         if (!Run(bin + QStringLiteral("/pg_ctl"),
                  {QStringLiteral("-D"), DataDir(), QStringLiteral("-l"), m_dir->path() + QStringLiteral("/server.log"),
                   QStringLiteral("-o"), options, QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")},
@@ -102,22 +131,41 @@ public:
     bool CreateDatabase(const QString &name, QString *error)
     {
         return Run(BinDir() + QStringLiteral("/createdb"),
-                   {QStringLiteral("-h"), SocketDir(), QStringLiteral("-U"), User(), name}, error);
+                   {QStringLiteral("-h"), SocketDir(), QStringLiteral("-p"), QString::number(m_port), QStringLiteral("-U"), User(), name}, error);
+    }
+
+    // Runs a psql script (backslash commands allowed) as the server's superuser.
+    bool SqlScript(const QString &database, const QString &script, QString *error, QString *output = nullptr)
+    {
+        const QString path = m_dir->path() + QStringLiteral("/script-%1.sql").arg(++m_scripts);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(script.toUtf8()) < 0) {
+            *error = QStringLiteral("cannot write %1").arg(path);
+            return false;
+        }
+        f.close();
+        return Run(BinDir() + QStringLiteral("/psql"),
+                   {QStringLiteral("-h"), SocketDir(), QStringLiteral("-p"), QString::number(m_port), QStringLiteral("-U"), User(),
+                    QStringLiteral("-d"), database, QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-qAt"),
+                    QStringLiteral("-f"), path},
+                   error, output);
     }
 
     // Runs SQL through psql on a database; the output in *output.
     bool Sql(const QString &database, const QString &sql, QString *error, QString *output = nullptr)
     {
         return Run(BinDir() + QStringLiteral("/psql"),
-                   {QStringLiteral("-h"), SocketDir(), QStringLiteral("-U"), User(), QStringLiteral("-d"), database,
-                    QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-qAt"), QStringLiteral("-c"), sql},
+                   {QStringLiteral("-h"), SocketDir(), QStringLiteral("-p"), QString::number(m_port), QStringLiteral("-U"), User(),
+                    QStringLiteral("-d"), database, QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-qAt"),
+                    QStringLiteral("-c"), sql},
                    error, output);
     }
 
     QString SocketDir() const { return m_dir ? m_dir->path() : QString(); }
     QString Url(const QString &database) const
     {
-        return QStringLiteral("postgresql://%1@localhost/%2?host=%3").arg(User(), database, SocketDir());
+        return m_port == 5432 ? QStringLiteral("postgresql://%1@localhost/%2?host=%3").arg(User(), database, SocketDir())
+                              : QStringLiteral("postgresql://%1@localhost:%4/%2?host=%3").arg(User(), database, SocketDir()).arg(m_port);
     }
     QString Log() const
     {
@@ -125,8 +173,9 @@ public:
         return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
     }
 
-private:
     static QString User() { return QStringLiteral("altavo"); }
+
+private:
     QString DataDir() const { return m_dir->path() + QStringLiteral("/data"); }
 
     static bool IsRoot()
@@ -191,7 +240,69 @@ private:
         return true;
     }
 
+    static int FreePort()
+    {
+        QTcpServer probe;
+        return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+    }
+
+    // The authorities, the server's key and certificate, and a pg_hba that
+    // takes TCP clients over TLS with a SCRAM password only.
+    bool SetUpTls(QString *error)
+    {
+        m_port = FreePort();
+        if (m_port == 0) {
+            *error = QStringLiteral("no free loopback port for the TLS server");
+            return false;
+        }
+        const QString d = m_dir->path() + QLatin1Char('/');
+        const QStringList ec = {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                                QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
+        const auto authority = [&](const QString &name, const QString &cn) {
+            return Run(QStringLiteral("openssl"),
+                       QStringList{QStringLiteral("req"), QStringLiteral("-x509")} + ec
+                           + QStringList{QStringLiteral("-days"), QStringLiteral("3"), QStringLiteral("-subj"), QStringLiteral("/CN=") + cn,
+                                         QStringLiteral("-keyout"), d + name + QStringLiteral(".key"), QStringLiteral("-out"),
+                                         d + name + QStringLiteral(".crt")},
+                       error);
+        };
+        if (!authority(QStringLiteral("ca"), QStringLiteral("Altavo test authority"))
+            || !authority(QStringLiteral("other-ca"), QStringLiteral("Altavo other authority")))
+            return false;
+        if (!WriteFile(d + QStringLiteral("san.cnf"), "subjectAltName=DNS:localhost,IP:127.0.0.1\n", error)
+            || !Run(QStringLiteral("openssl"),
+                    QStringList{QStringLiteral("req"), QStringLiteral("-new")} + ec
+                        + QStringList{QStringLiteral("-subj"), QStringLiteral("/CN=localhost"), QStringLiteral("-keyout"),
+                                      d + QStringLiteral("server.key"), QStringLiteral("-out"), d + QStringLiteral("server.csr")},
+                    error)
+            || !Run(QStringLiteral("openssl"),
+                    {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), d + QStringLiteral("server.csr"),
+                     QStringLiteral("-CA"), d + QStringLiteral("ca.crt"), QStringLiteral("-CAkey"), d + QStringLiteral("ca.key"),
+                     QStringLiteral("-CAcreateserial"), QStringLiteral("-days"), QStringLiteral("3"), QStringLiteral("-extfile"),
+                     d + QStringLiteral("san.cnf"), QStringLiteral("-out"), d + QStringLiteral("server.crt")},
+                    error)
+            || !Run(QStringLiteral("chmod"), {QStringLiteral("600"), d + QStringLiteral("server.key")}, error))
+            return false;
+        return WriteFile(DataDir() + QStringLiteral("/pg_hba.conf"),
+                         "local all all trust\n"
+                         "hostssl all all 127.0.0.1/32 scram-sha-256\n",
+                         error);
+    }
+
+    static bool WriteFile(const QString &path, const QByteArray &text, QString *error)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size()) {
+            *error = QStringLiteral("cannot write %1: %2").arg(path, f.errorString());
+            return false;
+        }
+        return true;
+    }
+
     QStringList m_options;
     std::unique_ptr<QTemporaryDir> m_dir;
     bool m_running = false;
+    bool m_tls = false;
+    int m_port = 5432;
+    int m_scripts = 0;
 };

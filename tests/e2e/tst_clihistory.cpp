@@ -1,8 +1,10 @@
 // altavo-cli and the instrument history: a fleet of simulated instruments recorded into SQLite and PostgreSQL, logs and CSV files kept once, concurrent writers, the spool while the server is down, and the history commands' output and exit statuses.
 #include "HexText.h"
 #include "HistoryEngines.h"
+#include "LogEvent.h"
 #include "ProgramRuns.h"
 #include "datalog/LogCsv.h"
+#include "history/HistoryStore.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -47,6 +49,9 @@ private slots:
     void cleanupTestCase();
     void fleetThroughTheCli_data() { Engines(); }
     void fleetThroughTheCli();
+    void dueDatesThatDisagree_data() { Engines(); }
+    void dueDatesThatDisagree();
+    void simulatedInstrumentAgreesWithItsLog();
     void concurrentWritersLoseNothing_data() { Engines(); }
     void concurrentWritersLoseNothing();
     void spoolWhileTheServerIsDown();
@@ -151,12 +156,78 @@ void TestCliHistory::fleetThroughTheCli()
         // The interval from the settings, the date from the log or the settings.
         QVERIFY2(show.contains(QStringLiteral("Cal interval:       28 days")), qPrintable(show));
         QVERIFY2(QRegularExpression(QStringLiteral("Calibration due:\\s+\\d{4}-\\d\\d-\\d\\d")).match(show).hasMatch(), qPrintable(show));
+        // The simulator's last calibration date is its log's last passed
+        // calibration (a failed one after it may still be named).
+        QVERIFY2(!show.contains(QStringLiteral("log: calibrated")), qPrintable(show));
     }
     // Every instrument has a 28-day interval, so all fall due within a year.
     CliRun due;
     History({QStringLiteral("due"), QStringLiteral("--within"), QStringLiteral("365"), QStringLiteral("--history"), history}, &due);
     QCOMPARE(due.status, 0);
     QVERIFY2(due.out.startsWith(QStringLiteral("3 instrument(s) due within 365 day(s)")), qPrintable(due.out));
+}
+
+void TestCliHistory::dueDatesThatDisagree()
+{
+    // Settings calibrated 200 days ago every 4 weeks; the log passed a
+    // calibration 3 days ago. The earlier date counts, and both are named.
+    const QString history = FreshLocation();
+    const QString serial = Serial(0x1E240);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDate settingsDate = now.date().addDays(-200);
+    const QDateTime calibrated = now.addDays(-3);
+    {
+        CHistoryStore store;
+        QVERIFY2(store.Open(history), qPrintable(store.ErrorString()));
+        HistorySnapshot s;
+        s.serial = serial;
+        s.time = now.addDays(-1);
+        s.optionsText = QStringLiteral("[Sensors]\r\nLastCalDate=%1\r\n[Advanced Features]\r\nCalInterval=28\r\n")
+                            .arg(settingsDate.toString(QStringLiteral("MM/dd/yyyy")));
+        QVERIFY(store.RecordSnapshot(s).stored);
+        HistoryLogRetrieval r;
+        r.serial = serial;
+        r.time = now;
+        QVERIFY(store.RecordLog(r, {Event(11, calibrated.addSecs(-60)), Event(32, calibrated.addSecs(-10), 0x1),
+                                    Event(33, calibrated, 0x1), Event(36, calibrated.addSecs(2))})
+                    .stored);
+    }
+    const auto day = [](const QDateTime &t) { return t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd")); };
+    const QString instrumentDue = day(settingsDate.addDays(28).startOfDay(Qt::UTC));
+    const QString differ = QStringLiteral("instrument: due %1; log: calibrated %2").arg(instrumentDue, day(calibrated));
+
+    const QString show = History({QStringLiteral("show"), serial, QStringLiteral("--history"), history});
+    QVERIFY2(show.contains(QStringLiteral("Calibration due:    %1  OVERDUE").arg(instrumentDue)), qPrintable(show));
+    QVERIFY2(show.contains(QStringLiteral("Due dates differ:   ") + differ), qPrintable(show));
+    QVERIFY2(show.contains(QStringLiteral("Last calibration:   ") + day(calibrated)), qPrintable(show));
+
+    CliRun due;
+    History({QStringLiteral("due"), QStringLiteral("--within"), QStringLiteral("1"), QStringLiteral("--history"), history}, &due);
+    QCOMPARE(due.status, 0);
+    QVERIFY2(due.out.startsWith(QStringLiteral("1 instrument(s) due within 1 day(s)")), qPrintable(due.out));
+    QVERIFY2(due.out.contains(QStringLiteral("due dates differ: ") + differ), qPrintable(due.out));
+    History({QStringLiteral("list"), QStringLiteral("--history"), history}, &due);
+    QVERIFY2(due.out.contains(differ), qPrintable(due.out));
+}
+
+void TestCliHistory::simulatedInstrumentAgreesWithItsLog()
+{
+    // A generated log whose newest calibration passed (seed 12): the
+    // instrument's last calibration date is that calibration's.
+    const QString history = m_dir.filePath(QStringLiteral("agree.db"));
+    CSimProcess sim;
+    QVERIFY(sim.Start({QStringLiteral("--serial-number"), QStringLiteral("0x5151"), QStringLiteral("--seed"), QStringLiteral("12"),
+                       QStringLiteral("--log-records"), QStringLiteral("5000")}));
+    const QString csv = m_dir.filePath(QStringLiteral("agree.csv"));
+    for (const QStringList &command : {QStringList{QStringLiteral("upload")}, QStringList{QStringLiteral("log"), QStringLiteral("--csv"), csv}}) {
+        const CliRun run = RunCli(command + QStringList{QStringLiteral("--serial"), sim.Pty(), QStringLiteral("--history"), history});
+        QVERIFY2(run.status == 0, qPrintable(Describe(run)));
+    }
+    const QString show = History({QStringLiteral("show"), QStringLiteral("5151"), QStringLiteral("--history"), history});
+    const QRegularExpressionMatch last = QRegularExpression(QStringLiteral("Last calibration:\\s+(\\S+)")).match(show);
+    QVERIFY2(last.hasMatch() && show.contains(QStringLiteral("Calibration HC: Passed")), qPrintable(show));
+    QVERIFY2(show.contains(QStringLiteral("  ") + last.captured(1) + QStringLiteral(" ")), qPrintable(show));
+    QVERIFY2(!show.contains(QStringLiteral("Due dates differ")), qPrintable(show));
 }
 
 QString TestCliHistory::History(const QStringList &args, CliRun *run)

@@ -26,6 +26,10 @@ private slots:
     void hcChoicesFollowRangeZero();
     void o2SelectEnablesAlarmButtons();
     void codedListTexts();
+    void calIntervalBeyondList_data();
+    void calIntervalBeyondList();
+    void levelsBeyondListsKept();
+    void statusPollLeavesTypingAlone();
 
 private:
     QTemporaryDir m_settingsDir;
@@ -452,6 +456,113 @@ void TestAdvancedFeatures::codedListTexts()
     // Choosing an interval moves the due date.
     Choose(view->CalInterval(), QStringLiteral("None"));
     QCOMPARE(view->NextCalText()->text(), QStringLiteral("Next Cal Due: Never"));
+}
+
+void TestAdvancedFeatures::calIntervalBeyondList_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("shown");
+    // Codes 33 to 63 (189 to 399 days) lie past the list's 26 weeks; an
+    // options file or another tool may have set them.
+    QTest::newRow("code 33") << 33 << "189 days";
+    QTest::newRow("code 40") << 40 << "238 days";
+    QTest::newRow("code 57") << 57 << "357 days";
+    QTest::newRow("code 63") << 63 << "399 days";
+}
+
+void TestAdvancedFeatures::calIntervalBeyondList()
+{
+    QFETCH(int, code);
+    QFETCH(QString, shown);
+    Bench b;
+    const quint16 word58 = quint16(b.Instrument().TimeKeeperByte(58) | (b.Instrument().TimeKeeperByte(59) << 8));
+    QByteArray w(2, '\0');
+    PutWord(w, 0, quint16((word58 & ~(0x3F << 9)) | (code << 9)));
+    b.Instrument().SetTimeKeeper(58, w);
+    auto view = b.Open<CAdvancedFeatures>();
+    QVERIFY(b.Upload());
+    const int days = 7 * code - 42;
+    QCOMPARE(view->CalInterval()->currentText(), shown);
+    QCOMPARE(view->CalInterval()->count(), 34);
+    const QDate last = b.Doc().Settings().GetLastCalDate();
+    QCOMPARE(view->NextCalText()->text(), QStringLiteral("Next Cal Due: ") + Cal(last.addDays(days)));
+    auto storedCode = [&] { return (b.Instrument().TimeKeeperByte(59) >> 1) & 0x3F; };
+
+    // Untouched, the same code goes back.
+    QVERIFY(b.Download());
+    QCOMPARE(storedCode(), code);
+    QCOMPARE(b.Instrument().TimeKeeperByte(58), quint8(word58 & 0xFF));
+
+    // The user's choice is stored, the long interval too when chosen again.
+    Choose(view->CalInterval(), QStringLiteral("4 weeks"));
+    QCOMPARE(view->NextCalText()->text(), QStringLiteral("Next Cal Due: ") + Cal(last.addDays(28)));
+    QVERIFY(b.Download());
+    QCOMPARE(storedCode(), 10);
+    Choose(view->CalInterval(), shown);
+    QVERIFY(b.Download());
+    QCOMPARE(storedCode(), code);
+
+    // An interval the list holds drops the extra item.
+    b.Instrument().SetTimeKeeper(59, QByteArray(1, char((b.Instrument().TimeKeeperByte(59) & 0x81) | (10 << 1))));
+    QVERIFY(b.Upload());
+    QCOMPARE(view->CalInterval()->currentText(), QStringLiteral("4 weeks"));
+    QCOMPARE(view->CalInterval()->count(), 33);
+}
+
+void TestAdvancedFeatures::levelsBeyondListsKept()
+{
+    // Levels no list item holds: an O2 high alarm above 30 %, a CO warning
+    // above its high alarm, an HC high alarm beyond the range's maximum and a
+    // toxic calibration gas choice whose value the list shows as it is.
+    Bench b;
+    QByteArray w(2, '\0');
+    auto setLevel = [&](int offset, int raw) {
+        const quint16 old = quint16(b.Instrument().TimeKeeperByte(offset) | (b.Instrument().TimeKeeperByte(offset + 1) << 8));
+        PutWord(w, 0, quint16((old & ~0x3FF) | raw));
+        b.Instrument().SetTimeKeeper(offset, w);
+    };
+    setLevel(38, 400); // O2 high 40.0 %
+    setLevel(54, 70);  // CO warning 70 ppm, high 50 ppm
+    setLevel(30, 99);  // HC high 99 %LEL, range maximum 95
+    b.Instrument().SetTimeKeeper(22, QByteArray(1, char((b.Instrument().TimeKeeperByte(22) & 0xF0) | 15))); // HC cal gas 80 %LEL
+    auto view = b.Open<CAdvancedFeatures>();
+    QVERIFY(b.Upload());
+    using R = CAdvancedFeatures;
+    QCOMPARE(view->HighAlarm(R::RowO2)->currentText(), QStringLiteral("40.0"));
+    QCOMPARE(view->WarningAlarm(R::RowToxic1)->currentText(), QStringLiteral("70"));
+    QCOMPARE(view->HighAlarm(R::RowHC)->currentText(), QStringLiteral("99"));
+    QCOMPARE(view->CalGas(R::RowHC)->currentText(), QStringLiteral("80"));
+    const QByteArray fresh = b.Instrument().TimeKeeper();
+    QVERIFY(b.Download());
+    QCOMPARE(b.Instrument().TimeKeeper().mid(8), fresh.mid(8));
+
+    // What the user changes is stored as chosen.
+    Choose(view->HighAlarm(R::RowO2), QStringLiteral("25.0"));
+    Choose(view->CalGas(R::RowHC), QStringLiteral("50"));
+    QVERIFY(b.Download());
+    const auto s = b.InstrumentSettings();
+    QCOMPARE(s->GetHighAlarm(CSettingsImage::SensorO2), 25.0);
+    QCOMPARE(s->GetCalGas(CSettingsImage::SensorHC), 50.0);
+    QCOMPARE(s->GetWarningAlarm(CSettingsImage::SensorToxic1), 70.0);
+}
+
+void TestAdvancedFeatures::statusPollLeavesTypingAlone()
+{
+    // Every status poll reads the configuration words next to the range
+    // table; an unchanged table must not rebuild the HC lists under the user's hands.
+    Bench b;
+    auto view = b.Open<CAdvancedFeatures>();
+    QVERIFY(b.Upload());
+    CFormValueList *high = view->HighAlarm(CAdvancedFeatures::RowHC);
+    high->setEditText(QStringLiteral("6"));
+    QVERIFY(b.Poll());
+    QCOMPARE(high->currentText(), QStringLiteral("6"));
+    // A range table that did change still rebuilds them.
+    b.Instrument().SetWord(0xC020 + 9, 60); // range 0's Alarm Maximum
+    b.Instrument().UpdateConfigurationChecksum();
+    b.Doc().ReadConfigurationB();
+    QVERIFY(b.rig.WaitIdle());
+    QCOMPARE(high->itemText(high->count() - 1), QStringLiteral("60"));
 }
 
 QTEST_MAIN(TestAdvancedFeatures)

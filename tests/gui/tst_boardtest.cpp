@@ -2,6 +2,7 @@
 // state images, the prompt window and its "Cancel", the programming view asked
 // for, and a picture of the view mid-run.
 #include "AgreeingOperator.h"
+#include "ScriptedOperator.h"
 #include "SimRig.h"
 #include "app/CommandIds.h"
 #include "boardtest/BoardTestPrompt.h"
@@ -32,6 +33,7 @@ class TestBoardTestView : public QObject
 private slots:
     void initTestCase() { UseTemporarySettings(m_settings); }
     void runShowsInTreeAndPrompt();
+    void refusedRecoveryFailsPower();
 
 private:
     QTemporaryDir m_settings;
@@ -115,6 +117,30 @@ void TestBoardTestView::runShowsInTreeAndPrompt()
     QVERIFY(ShowsImage(blank, ":/boardtest/failed.xpm"));
     QVERIFY(op.messages.isEmpty());
     QVERIFY(rig.WaitFor([&] { return window->Text().startsWith(QLatin1String("Programming")); }));
+}
+
+void TestBoardTestView::refusedRecoveryFailsPower()
+{
+    // The board's boot loader will not take program mode: the Power group
+    // fails as soon as it says so, without the operator giving up first.
+    SimRig rig;
+    SimBoardFaults faults;
+    faults.recovery = true;
+    rig.sim.Instrument().TestBox().SetFaults(faults);
+    ScriptedOperator op;
+    CInteractiveTest view(rig.doc);
+    view.SetPrompt(&op);
+    view.Sequence().SetLimitsFile(QFINDTESTDATA("../../src/resources/boardtest/PCBTest.ini"));
+    QSignalSpy groups(&view.Sequence(), &CBoardTestSequence::GroupStarted);
+    view.resize(view.FormSize());
+    view.show();
+    view.OnInitialUpdate();
+    QCOMPARE(view.PromptWindow()->Text(), QStringLiteral("Connect the board and apply power"));
+    rig.sim.PowerCycle();
+    QVERIFY(rig.WaitFor([&] { return groups.count() >= 2; }));
+    QCOMPARE(groups.at(1).at(0).toInt(), int(CBoardTestTree::Ram));
+    QCOMPARE(op.messages, QStringList{QStringLiteral("Recovery Failed")});
+    QVERIFY(ShowsImage(view.Tree()->topLevelItem(0)->child(CBoardTestTree::Power), ":/boardtest/failed.xpm"));
 }
 
 QTEST_MAIN(TestBoardTestView)

@@ -1,16 +1,21 @@
-// The log window against the simulated instrument: fetching its log into the list and charts, sessions, controls, save and load, the marker, colours and screenshots.
+// The log window against the simulated instrument: fetching its log into the list and charts, sessions, controls, save and load (read in the background, cancelled, closed mid-way), the marker, colours and screenshots.
 #include "SimDataLog.h"
 #include "SimRig.h"
 #include "datalog/Chart2D.h"
 #include "datalog/ChartColorDialog.h"
 #include "datalog/Log.h"
 #include "datalog/LogChart.h"
+#include "datalog/LogCsv.h"
 #include "datalog/LogTableModel.h"
 #include "datalog/SessionsDialog.h"
 #include "datalog/LogList.h"
 #include "datalog/LogRetrieval.h"
+#include "datalog/LogSensorSource.h"
+#include "app/ProgressDialog.h"
+#include "document/TransferProgress.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QPushButton>
 #include <QSplitter>
@@ -93,6 +98,47 @@ QList<QByteArray> TwoSessions()
     return r;
 }
 
+/*
+ * The instrument's clock set back between two sessions: ANN's readings run
+ * 08:01 to 08:40, then after a power-off the clock reads 08:10 again and
+ * BOB's readings, 08:11 to 08:20, lie inside ANN's time range.
+ */
+QList<QByteArray> OverlappingSessions()
+{
+    QList<QByteArray> r;
+    const auto at = [](int h, int m, int s = 0) { return QTime(h, m, s); };
+    const auto reading = [](int hc, int toxic) {
+        CSimDataLog::Sample s;
+        s.mask = 0x0F;
+        s.hc = quint16(hc);
+        s.o2 = 209;
+        s.toxic[0] = quint16(toxic);
+        s.battery = 26000;
+        return s;
+    };
+    r.append(CSimDataLog::Event(at(8, 0), 2, CSimDataLog::DateField(Day)));
+    r.append(CSimDataLog::Event(at(8, 0), 7, Padded("ANN")));
+    for (int i = 1; i <= 40; ++i)
+        r.append(CSimDataLog::DataRecord(at(8, i), reading(i, 2)));
+    r.append(CSimDataLog::Event(at(8, 41), 0, CSimDataLog::DateField(Day)));
+    r.append(CSimDataLog::Event(at(8, 10), 1, CSimDataLog::DateField(Day)));
+    r.append(CSimDataLog::Event(at(8, 10), 7, Padded("BOB")));
+    for (int i = 11; i <= 20; ++i)
+        r.append(CSimDataLog::DataRecord(at(8, i), reading(40 + i, 300)));
+    r.append(CSimDataLog::Event(at(8, 21), 0, CSimDataLog::DateField(Day)));
+    return r;
+}
+
+// The row of the Data entry of `session` read at `time`.
+int DataRow(const QList<LogRecord> &entries, const LogSession &session, const QTime &time)
+{
+    for (int i = session.first; i <= session.last; ++i) {
+        if (entries.at(i).kind == LogRecord::Data && entries.at(i).time.time() == time)
+            return i;
+    }
+    return -1;
+}
+
 QStringList AllTexts(const CLogTableModel &model)
 {
     QStringList texts;
@@ -128,14 +174,24 @@ private slots:
     void fetchesTheLogIntoListAndCharts();
     void saveThenLoadGivesTheSameLog();
     void markerFollowsListAndChart();
+    void clickPicksSessionAndEntry_data();
+    void clickPicksSessionAndEntry();
+    void chartsShareOneTimeAxis_data();
+    void chartsShareOneTimeAxis();
     void clearsTheInstrumentWhenAsked();
     void loadErrorsNameTheFileAndLine();
+    void cancelledLoadLeavesTheList();
+    void closingDuringALoadEndsIt();
     void coloursAreStoredAndApplied();
     void sessionsDialogListsSessions();
     void unpluggedMidLogStillSaves();
 
 private:
     bool Fetch();
+    // LoadFrom, waiting for the file to be read; true when it is shown.
+    bool Load(const QString &path);
+    // The fetched log saved, its rows repeated to some 300 000.
+    QByteArray LargeFile();
 
     QTemporaryDir m_dir;
     std::unique_ptr<SimRig> m_rig;
@@ -177,6 +233,29 @@ bool TestLog::Fetch()
     QCoreApplication::processEvents();
     m_view->Model()->Flush();
     return done;
+}
+
+bool TestLog::Load(const QString &path)
+{
+    QSignalSpy finished(m_view.get(), &CLog::LoadFinished);
+    if (!m_view->LoadFrom(path) || !finished.wait(60000) || finished.size() != 1)
+        return false;
+    QCoreApplication::processEvents();
+    m_view->Model()->Flush();
+    return finished.at(0).at(0).toBool();
+}
+
+QByteArray TestLog::LargeFile()
+{
+    const QByteArray text = LogCsv::FileText(m_view->Log().Entries(), m_view->Log().Sensors());
+    const qsizetype headingEnd = text.indexOf('\n') + 1;
+    const QByteArray rows = text.mid(headingEnd);
+    QByteArray file = text.left(headingEnd);
+    const int copies = int(300000 / m_view->Log().Entries().size());
+    file.reserve(headingEnd + rows.size() * copies);
+    for (int i = 0; i < copies; ++i)
+        file += rows;
+    return file;
 }
 
 void TestLog::fetchesTheLogIntoListAndCharts()
@@ -258,7 +337,7 @@ void TestLog::saveThenLoadGivesTheSameLog()
     QVERIFY(m_view->SaveTo(path));
 
     m_prompt.asked.clear();
-    QVERIFY(m_view->LoadFrom(path));
+    QVERIFY(Load(path));
     QVERIFY(m_prompt.asked.isEmpty());
     m_view->Model()->Flush();
     QVERIFY(!m_view->Log().LiveSensors());
@@ -302,6 +381,144 @@ void TestLog::markerFollowsListAndChart()
     QVERIFY(x >= chart->XMinimum() && x <= chart->XMaximum());
 }
 
+void TestLog::clickPicksSessionAndEntry_data()
+{
+    QTest::addColumn<int>("shown");       // session in view when clicking
+    QTest::addColumn<QString>("where");   // "graph", "header" or "labels"
+    QTest::addColumn<QTime>("clicked");   // time under the mouse, in the graph
+    QTest::addColumn<int>("session");     // in view afterwards
+    QTest::addColumn<QTime>("entry");     // Data entry selected afterwards; invalid: selection unchanged
+
+    // Clicks land a little after a reading, so that a pixel either way
+    // still picks that reading.
+    QTest::newRow("in the session shown only") << 0 << "graph" << QTime(8, 30, 20) << 0 << QTime(8, 30);
+    QTest::newRow("also in a later session") << 0 << "graph" << QTime(8, 15, 20) << 1 << QTime(8, 15);
+    QTest::newRow("also in an earlier session") << 1 << "graph" << QTime(8, 15, 20) << 1 << QTime(8, 15);
+    QTest::newRow("on the header, outside every session") << 0 << "header" << QTime() << 0 << QTime();
+    QTest::newRow("on the level labels, outside every session") << 1 << "labels" << QTime() << 1 << QTime();
+}
+
+void TestLog::clickPicksSessionAndEntry()
+{
+    QFETCH(int, shown);
+    QFETCH(QString, where);
+    QFETCH(QTime, clicked);
+    QFETCH(int, session);
+    QFETCH(QTime, entry);
+
+    m_rig->sim.Instrument().Log().SetRecords(QDateTime(Day, QTime(8, 0)), OverlappingSessions());
+    QVERIFY(Fetch());
+    const QList<LogRecord> &entries = m_view->Log().Entries();
+    const QList<LogSession> &sessions = m_view->Log().Sessions();
+    QCOMPARE(sessions.size(), 2);
+    QCOMPARE(sessions[1].dataCount, 10);
+
+    // A row selected beforehand, in the session shown.
+    const int before = DataRow(entries, sessions[shown], QTime(8, 18));
+    m_view->List()->setCurrentIndex(m_view->Model()->index(before, 0));
+    QCOMPARE(m_view->Log().CurrentSession(), shown);
+    QCoreApplication::processEvents();
+
+    // The O2 chart, the third of the stack.
+    CChart2D *chart = m_view->Chart()->Charts().at(2);
+    QCOMPARE(chart->Header(), QStringLiteral("O2"));
+    QCustomPlot *plot = chart->Plot();
+    plot->replot(QCustomPlot::rpImmediateRefresh);
+    const QRect graph = plot->axisRect()->rect();
+    QPoint at;
+    if (where == QLatin1String("graph")) {
+        const double key = double(QDateTime(Day, clicked, Qt::UTC).toSecsSinceEpoch());
+        at = QPoint(qRound(plot->xAxis->coordToPixel(key)), graph.center().y());
+        QVERIFY(graph.contains(at));
+    } else if (where == QLatin1String("header")) {
+        at = QPoint(graph.center().x(), graph.top() / 2);
+    } else {
+        at = QPoint(graph.left() / 2, graph.center().y());
+    }
+    QSignalSpy picked(m_view->Chart(), &CLogChart::TimeClicked);
+    QTest::mouseClick(plot, Qt::LeftButton, {}, at);
+    if (!entry.isValid()) {
+        QCoreApplication::processEvents();
+        QCOMPARE(picked.size(), 0);
+        QCOMPARE(m_view->Log().CurrentSession(), session);
+        QCOMPARE(m_view->List()->currentIndex().row(), before);
+        return;
+    }
+    // The charts of another session are built once the click is over.
+    QTRY_COMPARE(picked.size(), 1);
+    QCOMPARE(m_view->Log().CurrentSession(), session);
+    QCOMPARE(m_view->SessionBoxText(), QString::number(session + 1));
+    const int row = DataRow(entries, sessions[session], entry);
+    QVERIFY(row >= 0);
+    QCOMPARE(m_view->List()->currentIndex().row(), row);
+    QCOMPARE(m_view->Chart()->MarkerTime(), entries[row].time);
+    for (CChart2D *c : m_view->Chart()->Charts()) {
+        QCOMPARE(c->TimeBase(), entries[sessions[session].first].time.toSecsSinceEpoch());
+        QVERIFY(c->MarkerVisible());
+    }
+    if (QTest::currentDataTag() == QLatin1String("also in a later session")) {
+        QCoreApplication::processEvents();
+        Screenshot(*m_view, QStringLiteral("log_overlapping_sessions.png"));
+    }
+}
+
+void TestLog::chartsShareOneTimeAxis_data()
+{
+    QTest::addColumn<QList<double>>("maxima"); // channel 0, channel 1, Toxic 1, Toxic 2 axis maxima
+    QTest::addColumn<bool>("thirdChannel");
+
+    QTest::newRow("tens to ten thousands") << QList<double>{100, 10000, 500, 30} << false;
+    QTest::newRow("fractions") << QList<double>{2.5, 100, 0.5, 1000} << false;
+    QTest::newRow("three channels") << QList<double>{100, 5, 50000} << true;
+}
+
+void TestLog::chartsShareOneTimeAxis()
+{
+    QFETCH(QList<double>, maxima);
+    QFETCH(bool, thirdChannel);
+
+    QVERIFY(Fetch());
+    LogChartSetup setup = m_view->Chart()->Setup();
+    setup.thirdChannel = thirdChannel;
+    setup.channels[0].fullScale = maxima[0];
+    setup.channels[1].fullScale = maxima[1];
+    if (thirdChannel) {
+        setup.channels[2].units = 8;
+        setup.channels[2].fullScale = maxima[2];
+    } else {
+        setup.toxic[0].maximum = maxima[2];
+        setup.toxic[1].maximum = maxima[3];
+    }
+    m_view->Chart()->SetSetup(setup);
+    QCOMPARE(m_view->Chart()->Charts().size(), 5);
+    QCoreApplication::processEvents();
+
+    const QList<LogRecord> &entries = m_view->Log().Entries();
+    const QDateTime t = entries[m_view->Log().Sessions()[0].first].time.addSecs(600);
+    m_view->Chart()->PlaceMarker(t);
+    QSet<int> natural;
+    QList<double> timeX;
+    QList<double> markerX;
+    for (CChart2D *chart : m_view->Chart()->Charts()) {
+        natural.insert(chart->NaturalSideMargins().left());
+        QCustomPlot *plot = chart->Plot();
+        plot->replot(QCustomPlot::rpImmediateRefresh);
+        timeX.append(plot->xAxis->coordToPixel(double(t.toSecsSinceEpoch())));
+        auto *marker = qobject_cast<QCPItemStraightLine *>(plot->item(0));
+        QVERIFY(marker && marker->visible());
+        markerX.append(marker->point1->pixelPosition().x());
+    }
+    // The level labels differ in width, yet every chart puts t at one x.
+    QVERIFY2(natural.size() > 1, "the labels need different margins");
+    for (int i = 1; i < timeX.size(); ++i) {
+        QCOMPARE(timeX[i], timeX[0]);
+        QCOMPARE(markerX[i], markerX[0]);
+    }
+    QCOMPARE(markerX[0], timeX[0]);
+    if (QTest::currentDataTag() == QLatin1String("tens to ten thousands"))
+        Screenshot(*m_view, QStringLiteral("log_aligned_charts.png"));
+}
+
 void TestLog::clearsTheInstrumentWhenAsked()
 {
     m_prompt.answers = {false, true};
@@ -324,22 +541,93 @@ void TestLog::loadErrorsNameTheFileAndLine()
             "\"Data (%LEL)\",06/15/04,08:01:00,1,20.8,2,0.1,,,,,4.099\r\n"
             "\"Data (%LEL)\",06/15/04,08:02:00,abc,20.8,2,0.1,,,,,4.099\r\n");
     f.close();
-    QVERIFY(m_view->LoadFrom(path));
+    QVERIFY(Load(path));
     QCOMPARE(m_prompt.asked.size(), 1);
     QVERIFY2(m_prompt.asked[0].contains(QDir::toNativeSeparators(path) + QStringLiteral(", line 3")), qPrintable(m_prompt.asked[0]));
     QCOMPARE(m_view->Log().Entries().size(), 2);
 
     m_prompt.asked.clear();
     const QString missing = m_dir.filePath(QStringLiteral("missing.csv"));
-    QVERIFY(!m_view->LoadFrom(missing));
+    QVERIFY(!Load(missing));
     QCOMPARE(m_prompt.asked.size(), 1);
     QVERIFY(m_prompt.asked[0].startsWith(QStringLiteral("Error reading ")));
     QVERIFY(m_prompt.asked[0].contains(QStringLiteral("missing.csv")));
+    // Nothing could be read, so the list keeps the file shown before.
+    QCOMPARE(m_view->Log().Entries().size(), 2);
 
     m_prompt.asked.clear();
     QVERIFY(!m_view->SaveTo(m_dir.filePath(QStringLiteral("no/such/folder/log.csv"))));
     QCOMPARE(m_prompt.asked.size(), 1);
     QVERIFY(m_prompt.asked[0].startsWith(QStringLiteral("Error writing ")));
+}
+
+void TestLog::cancelledLoadLeavesTheList()
+{
+    QVERIFY(Fetch());
+    const QStringList before = AllTexts(*m_view->Model());
+    const QList<LogSession> sessions = m_view->Log().Sessions();
+    const QByteArray content = LargeFile();
+    const QString path = m_dir.filePath(QStringLiteral("large.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    file.close();
+
+    QSignalSpy finished(m_view.get(), &CLog::LoadFinished);
+    QVERIFY(m_view->LoadFrom(path));
+    QVERIFY(m_view->Loading());
+    QVERIFY(!m_view->LoadFrom(path));
+    for (const char *text : {"Start", "Load", "Save", "Print Data"})
+        QVERIFY2(!m_view->Button(QLatin1String(text))->isEnabled(), text);
+    CProgressDialog *window = m_view->LoadWindow();
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), CLogRetrieval::ProgressCaption);
+    Screenshot(*window, QStringLiteral("log_loading.png"));
+
+    // Cancel in the progress window: the list, sessions and charts stay.
+    QTest::mouseClick(window->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+    QVERIFY(!m_view->Loading());
+    QVERIFY(!window->isVisible());
+    QTest::qWait(200);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    m_view->Model()->Flush();
+    QCOMPARE(AllTexts(*m_view->Model()), before);
+    QCOMPARE(m_view->Log().Sessions(), sessions);
+    QVERIFY(m_view->Log().LiveSensors());
+    QVERIFY(m_view->Button(QStringLiteral("Load"))->isEnabled());
+    QVERIFY(m_prompt.asked.size() == 2); // only the questions after the upload
+
+    // Read to its end, the list holds exactly what the reader makes of the file.
+    QVERIFY(Load(path));
+    const CSettingsImage &settings = m_rig->doc.Settings();
+    const LogCsvReader::Result expected = LogCsvReader(LogSensorSource::ToxicTable(settings),
+                                                       LogSensorSource::HCFullScale(settings)).Parse(content);
+    QVERIFY(m_view->Log().Entries() == expected.entries);
+    QCOMPARE(m_view->Log().Sensors(), expected.sensors);
+    QCOMPARE(m_view->Model()->rowCount(), int(expected.entries.size()));
+    QCOMPARE(m_view->Log().Sessions(), LogSession::Find(expected.entries));
+    QVERIFY(!window->isVisible());
+}
+
+void TestLog::closingDuringALoadEndsIt()
+{
+    QVERIFY(Fetch());
+    const QString path = m_dir.filePath(QStringLiteral("large.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(LargeFile());
+    file.close();
+    const QDir threads(QStringLiteral("/proc/self/task"));
+    const qsizetype before = threads.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+
+    QVERIFY(m_view->LoadFrom(path));
+    QVERIFY(m_view->Loading());
+    QTest::qWait(20);
+    m_view.reset();
+    QTest::qWait(200);
+    // The reading thread ended with the window (where the system lists threads).
+    if (threads.exists())
+        QVERIFY(threads.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() <= before);
 }
 
 void TestLog::coloursAreStoredAndApplied()
@@ -423,8 +711,7 @@ void TestLog::unpluggedMidLogStillSaves()
     const QList<LogSession> sessions = m_view->Log().Sessions();
     const QString path = m_dir.filePath(QStringLiteral("cut.csv"));
     QVERIFY(m_view->SaveTo(path));
-    QVERIFY(m_view->LoadFrom(path));
-    m_view->Model()->Flush();
+    QVERIFY(Load(path));
     QCOMPARE(AllTexts(*m_view->Model()), before);
     QCOMPARE(m_view->Log().Sessions(), sessions);
 

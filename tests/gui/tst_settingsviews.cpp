@@ -25,6 +25,9 @@ private slots:
     void liveMonitorRepaintsOnTimer();
     void gasWithoutStelShowsNotAvailable();
     void operatorAndLocationStored();
+    void liveMonitorOpenedAlone();
+    void viewOpenedOnHeldSettingsKeepsThem_data();
+    void viewOpenedOnHeldSettingsKeepsThem();
     void liveTexts_data();
     void liveTexts();
 
@@ -328,6 +331,96 @@ void TestSettingsViews::operatorAndLocationStored()
     const auto s = b.InstrumentSettings();
     QCOMPARE(s->GetOperatorIndex(), 3);
     QCOMPARE(s->GetLocationIndex(), 64);
+}
+
+void TestSettingsViews::liveMonitorOpenedAlone()
+{
+    // No upload before: the view alone has to bring the instrument's gases
+    // and ID texts. Neither toxic gas is record 0's, and their fractions
+    // differ from its and from each other.
+    Bench b;
+    b.Instrument().SetTimeKeeper(60, QByteArray(1, char(2 | (4 << 4)))); // H2S, H2
+    QCOMPARE(b.Instrument().ToxicGas(0), 2);
+    QCOMPARE(b.Instrument().ToxicGas(1), 4);
+    b.Doc().SetIdEntriesWanted(true); // as the main frame does once it is set up
+    auto view = b.Open<CDisplayMode>();
+    QVERIFY(b.rig.WaitIdle());
+    CSimSensors &sensors = b.Instrument().Sensors();
+    sensors.Expose(CSimSensors::Toxic1, 4.2);
+    sensors.Expose(CSimSensors::Toxic2, 1.5);
+    for (int tick = 0; tick < 3; ++tick) {
+        b.now = b.now.addSecs(1);
+        QVERIFY(b.Poll());
+    }
+    QTRY_VERIFY(!view->RepaintPending());
+
+    using D = CDisplayMode;
+    const QString names[2] = {QStringLiteral("H2S"), QStringLiteral("H2 ")};
+    const QString units[2] = {QStringLiteral("PPM"), QStringLiteral("%  ")};
+    const QString shown[2] = {QStringLiteral("4.2"), QStringLiteral("1.50")};
+    for (int t = 0; t < 2; ++t) {
+        const int channel = D::Toxic1 + t;
+        const double fraction = b.Instrument().ToxicFraction(t);
+        const QString format = fraction > 20.01 ? QStringLiteral("%.2lf") : fraction > 1.01 ? QStringLiteral("%.1lf") : QStringLiteral("%.0lf");
+        for (int block : {D::Normal, D::Peaks, D::Stel, D::Twa}) {
+            QCOMPARE(view->NameLabel(block, channel)->text(), names[t]);
+            QCOMPARE(view->UnitLabel(block, channel)->text(), units[t]);
+        }
+        QCOMPARE(view->Field(D::Normal, channel)->Format(), format);
+        const QByteArray &live = b.Doc().LiveBlock(0);
+        const int raw = quint8(live[2 * channel]) | (quint8(live[2 * channel + 1]) << 8);
+        const QByteArray expected = QString::asprintf(format.toLatin1().constData(), raw / fraction).toLatin1();
+        QCOMPARE(view->Field(D::Normal, channel)->text(), QString::fromLatin1(expected));
+        QCOMPARE(view->Field(D::Normal, channel)->text(), shown[t]);
+    }
+    // Hydrogen has no STEL or TWA limit; H2S has both.
+    QCOMPARE(view->Field(D::Stel, D::Toxic2)->text(), QStringLiteral("N/A"));
+    QCOMPARE(view->Field(D::Twa, D::Toxic1)->Format(), QStringLiteral("%.1lf"));
+
+    for (int n = 1; n <= CSettingsImage::OperatorCount; ++n)
+        QCOMPARE(view->OperatorList()->itemText(n - 1),
+                 QString::asprintf("%2d %s", n, b.Instrument().IdEntry(CSettingsImage::FirstOperatorEntry - 1 + n).constData()));
+    for (int n = 1; n <= CSettingsImage::LocationCount; ++n)
+        QCOMPARE(view->LocationList()->itemText(n - 1),
+                 QString::asprintf("%2d %s", n, b.Instrument().IdEntry(CSettingsImage::FirstLocationEntry - 1 + n).constData()));
+    QCOMPARE(view->OperatorList()->currentText(), QStringLiteral(" 1 J. Morales      "));
+    QCOMPARE(view->LocationList()->currentText(), QStringLiteral(" 2 Pump House 2    "));
+}
+
+void TestSettingsViews::viewOpenedOnHeldSettingsKeepsThem_data()
+{
+    QTest::addColumn<QString>("title");
+    for (const char *title : {"Advanced Features", "Datalog Features", "Display Mode", "Sensors"})
+        QTest::newRow(title) << QString::fromLatin1(title);
+}
+
+void TestSettingsViews::viewOpenedOnHeldSettingsKeepsThem()
+{
+    // A view opened after the upload, and a download before its own reads
+    // have come back: what it shows at once is the document's, and so is
+    // what it stores.
+    QFETCH(QString, title);
+    Bench b;
+    b.Instrument().SetTimeKeeper(62, QByteArray(1, char(4 | (5 << 4)))); // operator 5, 90 s
+    b.Instrument().SetTimeKeeper(63, QByteArray(1, char(36 | (1 << 6)))); // location 37, STEL only
+    b.Instrument().SetTimeKeeper(59, QByteArray(1, char((b.Instrument().TimeKeeperByte(59) & 0x81) | (63 << 1))));
+    QVERIFY(b.Upload());
+    const QByteArray fresh = b.Instrument().TimeKeeper();
+    std::unique_ptr<CInstrumentView> view;
+    if (title == QLatin1String("Advanced Features"))
+        view = b.Open<CAdvancedFeatures>();
+    else if (title == QLatin1String("Datalog Features"))
+        view = b.Open<CDatalogFeatures>();
+    else if (title == QLatin1String("Display Mode"))
+        view = b.Open<CDisplayMode>();
+    else
+        view = b.Open<CSensors>();
+    if (auto *live = qobject_cast<CDisplayMode *>(view.get())) {
+        QCOMPARE(live->OperatorList()->currentIndex(), 4);
+        QCOMPARE(live->LocationList()->currentIndex(), 36);
+    }
+    QVERIFY(b.Download());
+    QCOMPARE(b.Instrument().TimeKeeper().mid(8), fresh.mid(8));
 }
 
 void TestSettingsViews::liveTexts_data()

@@ -1,11 +1,14 @@
 // The board test against the simulated board in its test box: a whole run
 // with an operator who does what the prompts say, each board fault failing
 // its own items, the memory walks and patterns, and the limits file.
+#include "ScriptedOperator.h"
 #include "SimRig.h"
 #include "boardtest/BoardTestLimits.h"
 #include "boardtest/BoardTestPatterns.h"
 #include "boardtest/BoardTestSequence.h"
 #include "boardtest/EngineDownload.h"
+#include "boardtest/BoardTestMeasurement.h"
+#include "views/AnalogText.h"
 #include "platform/Preferences.h"
 
 #include <algorithm>
@@ -18,34 +21,21 @@
 
 namespace {
 
-// Answers every question Yes except the last one, and works the test box as
-// the prompts ask. A reading that will not come into its limits is given up
-// with "Cancel", as an operator would.
-class Operator : public IUserPrompt
-{
-public:
-    QStringList messages;
-    QStringList questions;
-    bool another = false;
-
-    void Message(const QString &, const QString &text, Icon) override { messages.append(text); }
-    bool AskYesNo(const QString &, const QString &text) override
-    {
-        questions.append(text);
-        return text == QLatin1String("Would you like to test another board ?") ? another : true;
-    }
-    bool AskOkCancel(const QString &, const QString &) override { return true; }
-};
-
+// The operator answers as each test scripts it (Yes unless told otherwise;
+// No to another board), and the rig works the test box as the prompts ask. A
+// reading that will not come into its limits is given up with "Cancel", as
+// an operator would.
 struct BoardRig
 {
     SimRig rig;
-    Operator op;
+    ScriptedOperator op;
     CEngineDownload download{rig.doc, &op};
     CBoardTestSequence test{rig.doc, &op};
     QTimer poll;
     QTimer patience;
     QStringList browsePrompts;
+    QStringList cancelled; // titles of the prompts given up with "Cancel"
+    quint8 held = 0;       // buttons the operator keeps down until asked about them
 
     explicit BoardRig(const SimBoardFaults &faults = {})
     {
@@ -68,9 +58,12 @@ struct BoardRig
         patience.setSingleShot(true);
         patience.setInterval(1500);
         QObject::connect(&patience, &QTimer::timeout, [this] {
-            if (test.PromptVisible())
+            if (test.PromptVisible()) {
+                cancelled.append(test.PromptTitle());
                 test.CancelPrompt();
+            }
         });
+        op.Answer(QStringLiteral("Would you like to test another board ?"), false);
         QObject::connect(&test, &CBoardTestSequence::PromptChanged, [this] { Work(); });
     }
 
@@ -78,7 +71,7 @@ struct BoardRig
     {
         CSimTestBox::Knobs &box = rig.sim.Instrument().TestBox().Box();
         if (!test.PromptVisible()) {
-            rig.sim.Instrument().PressKeys(0);
+            rig.sim.Instrument().PressKeys(held);
             patience.stop();
             return;
         }
@@ -99,7 +92,7 @@ struct BoardRig
                          : text == QLatin1String("Push the DOWN button") ? 4
                                                                           : -1;
         if (keys > 0)
-            rig.sim.Instrument().PressKeys(quint8(keys));
+            rig.sim.Instrument().PressKeys(quint8(keys) | held);
         if (text.contains(QLatin1String("Alkaline")))
             box.rechargeable = false;
         if (text.contains(QLatin1String("Rechargeable")))
@@ -189,6 +182,10 @@ private slots:
     void fullPassingRun();
     void boardFault_data();
     void boardFault();
+    void operatorAndBoardFailures_data();
+    void operatorAndBoardFailures();
+    void batteryInBatteryVolts_data();
+    void batteryInBatteryVolts();
     void missingTestFileAsksToBrowse();
     void flashPatternNamesTheBank();
 
@@ -382,6 +379,158 @@ void TestBoardTest::boardFault()
         const int item = bench.test.Tree().ItemOf(leaf);
         QCOMPARE(bench.test.Tree().At(item).state, CBoardTestTree::Failed);
     }
+}
+
+void TestBoardTest::operatorAndBoardFailures_data()
+{
+    QTest::addColumn<int>("group");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("held");            // buttons held as the group starts
+    QTest::addColumn<QStringList>("no");      // questions answered No
+    QTest::addColumn<QStringList>("asked");   // questions that must come
+    QTest::addColumn<QStringList>("failed");  // items and sub-items that fail
+    QTest::addColumn<QStringList>("cancelled"); // prompts given up with "Cancel"
+    QTest::addColumn<QStringList>("messages");
+
+    const QString digital = QStringLiteral("Digital I/O Failed");
+    const int d = CBoardTestTree::Digital;
+    auto no = [&](const char *row, const char *question, QStringList failed) {
+        QTest::newRow(row) << d << QString() << 0 << QStringList{question} << QStringList{question} << failed << QStringList()
+                           << QStringList{digital};
+    };
+    no("No: speaker", "Is the speaker on ?", {"Digital I/O > Speaker"});
+    no("No: left alarm LEDs", "Are the left alarm LEDs on ?", {"Digital I/O > Left Alarm LEDs"});
+    no("No: right alarm LEDs", "Are the right alarm LEDs on ?", {"Digital I/O > Right Alarm LEDs"});
+    no("No: back light", "Is the LCD back light on ?", {"Digital I/O > Back Light"});
+    no("No: pump voltage", "Is the pump voltage between 4.50V and 5.50V ?", {"Digital I/O > Pump", "Digital I/O > Pump > On Voltage"});
+    no("No: 2.2V LEL", "Is the LEL supply voltage between 2.10V and 2.30V ?",
+       {"Digital I/O > LEL Supply", "Digital I/O > LEL Supply > 2.2V LEL"});
+    no("No: 1V LEL", "Is the LEL supply voltage between 0.95V and 1.05V ?",
+       {"Digital I/O > LEL Supply", "Digital I/O > LEL Supply > 1V LEL"});
+    no("No: 2V TC", "Is the TC supply voltage between 1.90V and 2.10V ?",
+       {"Digital I/O > LEL Supply", "Digital I/O > LEL Supply > 2V TC"});
+
+    // A button that reads pressed at the start: Yes (and let go) reads it
+    // again, No fails its "Released".
+    const struct { const char *name; int keys; const char *item; } buttons[] = {
+        {"On/Off", 1, "Digital I/O > On/Off Button"}, {"UP", 2, "Digital I/O > Up Button"}, {"DOWN", 4, "Digital I/O > Down Button"}};
+    for (const auto &b : buttons) {
+        const QString question = QStringLiteral("Is the %1 button pushed ?").arg(QLatin1String(b.name));
+        const QString item = QLatin1String(b.item);
+        QTest::addRow("No: %s held at the start", b.name) << d << QString() << b.keys << QStringList{question}
+                                                          << QStringList{question} << QStringList{item, item + " > Released"}
+                                                          << QStringList() << QStringList{digital};
+        QTest::addRow("Yes: %s held at the start, then let go", b.name)
+            << d << QString() << b.keys << QStringList() << QStringList{question} << QStringList() << QStringList() << QStringList();
+    }
+    QTest::newRow("button stuck pressed") << d << "button" << 0 << QStringList{"Is the On/Off button pushed ?"}
+                                          << QStringList{"Is the On/Off button pushed ?"}
+                                          << QStringList{"Digital I/O > On/Off Button", "Digital I/O > On/Off Button > Released"}
+                                          << QStringList() << QStringList{digital};
+    QTest::newRow("battery type stuck") << d << "batteryswitch" << 0 << QStringList() << QStringList()
+                                        << QStringList{"Digital I/O > Battery Type", "Digital I/O > Battery Type > Rechargeable"}
+                                        << QStringList{"Battery Type Test"} << QStringList{digital};
+    QTest::newRow("recovery failing") << int(CBoardTestTree::Power) << "recovery" << 0 << QStringList() << QStringList()
+                                      << QStringList() << QStringList() << QStringList{"Recovery Failed"};
+    const QString analog = QStringLiteral("Analog I/O Failed");
+    QTest::newRow("battery reading outside its limits")
+        << int(CBoardTestTree::Analog) << "battery" << 0 << QStringList() << QStringList()
+        << QStringList{"Analog I/O > Battery", "Analog I/O > Battery > Low", "Analog I/O > Battery > Normal"}
+        << QStringList{"Low Battery", "Normal Battery"} << QStringList{analog};
+    QTest::newRow("O2 span outside its limits") << int(CBoardTestTree::Analog) << "analog" << 0 << QStringList() << QStringList()
+                                                << QStringList{"Analog I/O > O2 Sensor", "Analog I/O > O2 Sensor > Span"}
+                                                << QStringList{"O2 Span"} << QStringList{analog};
+}
+
+void TestBoardTest::operatorAndBoardFailures()
+{
+    QFETCH(int, group);
+    QFETCH(QString, fault);
+    QFETCH(int, held);
+    QFETCH(QStringList, no);
+    QFETCH(QStringList, asked);
+    QFETCH(QStringList, failed);
+    QFETCH(QStringList, cancelled);
+    QFETCH(QStringList, messages);
+
+    bool ended = false;
+    QStringList shown;
+    SimBoardFaults faults;
+    QVERIFY(SimBoardFaults::Parse(fault, faults));
+    BoardRig bench(faults);
+    for (const QString &question : no)
+        bench.op.Answer(question, false);
+    // Asked about a button held down, a Yes lets it go.
+    bench.op.beforeAnswer = [&bench](const QString &text, bool yes) {
+        const quint8 key = text == QLatin1String("Is the On/Off button pushed ?") ? 1
+                           : text == QLatin1String("Is the UP button pushed ?")   ? 2
+                           : text == QLatin1String("Is the DOWN button pushed ?") ? 4
+                                                                                  : 0;
+        if (yes && key) {
+            bench.held = quint8(bench.held & ~key);
+            bench.rig.sim.Instrument().PressKeys(bench.held);
+        }
+    };
+    bench.held = quint8(held);
+    bench.rig.sim.Instrument().PressKeys(bench.held);
+    // The group ends where the next one starts; its message comes before.
+    QObject::connect(&bench.test, &CBoardTestSequence::GroupStarted, &bench.test, [&](int started) {
+        if (started == group + 1 && !ended) {
+            ended = true;
+            shown = bench.op.messages;
+        }
+    });
+    bench.test.Start(group);
+    QVERIFY(bench.rig.WaitFor([&] { return ended; }, 60000));
+
+    for (const QString &question : asked)
+        QVERIFY2(bench.op.questions.contains(question), qPrintable(question));
+    const CBoardTestTree &tree = bench.test.Tree();
+    const int groupNode = tree.GroupNode(group);
+    QStringList failedNodes, notPassed;
+    std::function<void(int)> walk = [&](int node) {
+        for (int child : tree.At(node).children) {
+            const int state = tree.At(child).state;
+            if (state == CBoardTestTree::Failed)
+                failedNodes.append(tree.PathOf(child));
+            else if (state != CBoardTestTree::Passed)
+                notPassed.append(tree.PathOf(child));
+            walk(child);
+        }
+    };
+    walk(groupNode);
+    QCOMPARE(failedNodes, failed);
+    QCOMPARE(notPassed, QStringList());
+    QCOMPARE(tree.At(groupNode).state, messages.isEmpty() ? CBoardTestTree::Passed : CBoardTestTree::Failed);
+    QCOMPARE(bench.cancelled, cancelled);
+    QCOMPARE(shown, messages);
+}
+
+void TestBoardTest::batteryInBatteryVolts_data()
+{
+    QTest::addColumn<int>("leaf");
+    QTest::addColumn<double>("batteryVolts");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("low") << 0 << 4.5 << "Set the battery voltage to 4.5V.  Its now 4.50V (4.40,4.60)";
+    QTest::newRow("normal") << 1 << 5.5 << "Set the battery voltage to 5.5V    Its now 5.50V (5.40,5.60)";
+}
+
+void TestBoardTest::batteryInBatteryVolts()
+{
+    // The battery reaches the converter halved; the operator sets battery
+    // volts on the box and reads them back in the prompt, as the Analog view
+    // shows them, and the limits file holds battery volts.
+    QFETCH(int, leaf);
+    QFETCH(double, batteryVolts);
+    QFETCH(QString, text);
+    CSimTestBox box;
+    box.Box().batteryVolts = batteryVolts;
+    const int raw = box.Raw(CAnalogText::BatteryRow);
+    const CBoardTestMeasurement m = CBoardTestMeasurement::ForLeaf(leaf).value(0);
+    CBoardTestLimits limits;
+    limits.Load(QFINDTESTDATA("../../src/resources/boardtest/PCBTest.ini"));
+    QCOMPARE(m.Text(limits.Lookup(m.key), m.Value(raw)), text);
+    QCOMPARE(QString::asprintf("%.3lf V", m.Value(raw)), CAnalogText::ReadingCell(CAnalogText::BatteryRow, CAnalogText::Value, raw));
 }
 
 void TestBoardTest::missingTestFileAsksToBrowse()

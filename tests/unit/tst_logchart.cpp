@@ -207,6 +207,12 @@ void TestLogChart::markerLookups()
     QCOMPARE(LogChartSeries::EntryAt(entries, sessions[0], Base.addSecs(119)), 1);
     QCOMPARE(LogChartSeries::EntryAt(entries, sessions[0], Base.addSecs(500)), 3);
     QCOMPARE(LogChartSeries::EntryAt(entries, sessions[1], Base), 5);
+
+    // A row belongs to the session whose entries hold it; the power-on rows
+    // between sessions belong to none.
+    QCOMPARE(LogChartSeries::SessionOfEntry(sessions, 3), 0);
+    QCOMPARE(LogChartSeries::SessionOfEntry(sessions, 4), -1);
+    QCOMPARE(LogChartSeries::SessionOfEntry(sessions, 5), 1);
 }
 
 void TestLogChart::colourReferences()

@@ -1,7 +1,12 @@
 // The data-log file: the golden row, a whole upload against its golden files,
 // save and load giving back the same list, sessions and chart values, event
-// parameters read back, splitting, dates, bad input and file errors.
+// parameters read back, values read without a toxic table, reading in steps
+// and in the background giving the same entries as in one piece, splitting,
+// dates, bad input and file errors.
+#include "HistoryEngines.h"
+#include "SimLogGenerator.h"
 #include "datalog/LogCsv.h"
+#include "datalog/LogCsvLoad.h"
 #include "datalog/LogCsvReader.h"
 #include "datalog/LogDecoder.h"
 #include "datalog/LogList.h"
@@ -11,8 +16,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
 namespace {
 const QList<LogToxicGas> Table{{QStringLiteral("   "), 0}, {QStringLiteral("CO "), 1}, {QStringLiteral("H2S"), 10}};
@@ -100,6 +107,40 @@ LogCsvReader::Result ParseRows(const QByteArray &rows)
     return LogCsvReader(Table, FullScale).Parse(Heading + rows);
 }
 
+// A generated log of `records` records as "Save" writes it.
+QByteArray GeneratedFile(int records)
+{
+    const QDateTime now(QDate(2026, 3, 2), QTime(17, 30), Qt::UTC);
+    CSimLogGenerator::Settings settings;
+    settings.operators = {"ANN", "BOB"};
+    settings.locations = {"TANK 4", "PUMP ROOM"};
+    return LogCsv::FileText(DecodedLog(CSimLogGenerator::Build(7, records, now, settings), Sensors, now), Sensors);
+}
+
+QString WriteFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return {};
+    return path;
+}
+
+// Everything a reading gives except the error text, which names the file
+// only when there is one.
+void CompareResults(const LogCsvReader::Result &actual, const LogCsvReader::Result &expected)
+{
+    QCOMPARE(actual.Ok(), expected.Ok());
+    QCOMPARE(actual.detail, expected.detail);
+    QCOMPARE(actual.sensors, expected.sensors);
+    QCOMPARE(actual.problems, expected.problems);
+    QCOMPARE(actual.entries.size(), expected.entries.size());
+    for (qsizetype i = 0; i < expected.entries.size(); ++i) {
+        if (!(actual.entries.at(i) == expected.entries.at(i)))
+            QFAIL(qPrintable(QStringLiteral("entry %1 differs").arg(i)));
+    }
+}
+
 QList<int> ProblemLines(const LogCsvReader::Result &result)
 {
     QList<int> lines;
@@ -120,6 +161,11 @@ private slots:
     void saveLoadRoundTrip();
     void eventsReadBack_data();
     void eventsReadBack();
+    void withoutToxicTable_data();
+    void withoutToxicTable();
+    void readingInStepsGivesTheSameEntries_data();
+    void readingInStepsGivesTheSameEntries();
+    void backgroundLoadCancelsAndEnds();
     void split_data();
     void split();
     void parseTime_data();
@@ -235,6 +281,163 @@ void TestLogCsv::eventsReadBack()
     // Whatever was read back shows the row's own texts again.
     if (e.code != 255 && QByteArray(QTest::currentDataTag()) != "63 whole unchanged")
         QCOMPARE(LogCsv::RowLine(e, result.sensors).left(row.size()), row);
+}
+
+void TestLogCsv::withoutToxicTable_data()
+{
+    QTest::addColumn<QByteArray>("rows");
+    QTest::addColumn<int>("fraction1");
+    QTest::addColumn<int>("fraction2");
+    QTest::addColumn<QString>("values"); // param of the maxima, else the toxic values of the first row
+
+    // Record 0's divisor of 0.1 put raw counts ten shown units apart, and
+    // a maximum of 45 came back as raw 5, shown 50.
+    QTest::newRow("whole units") << QByteArray(R"csv("CO  maximum",06/15/04,14:00:00,,,45,,,,,,)csv" "\r\n"
+                                               R"csv("H2S maximum",06/15/04,14:00:00,,,,7,,,,,)csv" "\r\n")
+                                 << 1 << 1 << "45,7";
+    QTest::newRow("tenths") << QByteArray(R"csv("Data (%LEL)",06/15/04,14:05:30,12,20.9,4,0.3,,,,,3.712)csv" "\r\n"
+                                          R"csv("H2S maximum",06/15/04,14:06:00,,,,1.5,,,,,)csv" "\r\n")
+                            << 1 << 10 << "15";
+    QTest::newRow("hundredths") << QByteArray(R"csv("CO  maximum",06/15/04,14:06:00,,,0.25,,,,,,)csv" "\r\n") << 100 << 1 << "25";
+    QTest::newRow("over-range on the file's grid")
+        << QByteArray(R"csv("Data (%LEL)",06/15/04,14:05:30,12,20.9,XXX,0.3,,XXX,,,3.712)csv" "\r\n"
+                      R"csv("Data (%LEL)",06/15/04,14:06:30,12,20.9,4,0.4,,,,,3.712)csv" "\r\n")
+        << 1 << 10 << "511,0.3,51.1";
+    QTest::newRow("sensor values in tenths") << QByteArray(R"csv("Before cal values (%VOL)",06/15/04,14:00:00,2.5,20.9,5,3.3,,,,,)csv" "\r\n")
+                                             << 1 << 10 << "5,33";
+    QTest::newRow("the values most shown decide")
+        << QByteArray(R"csv("Data (%LEL)",06/15/04,14:05:30,12,20.9,4.0,0.30,,,,,3.712)csv" "\r\n"
+                      R"csv("Data (%LEL)",06/15/04,14:06:30,12,20.9,4.5,0.35,,,,,3.712)csv" "\r\n"
+                      R"csv("Data (%LEL)",06/15/04,14:07:30,12,20.9,4,0.35,,,,,3.712)csv" "\r\n")
+        << 10 << 100 << "4,0.3";
+    QTest::newRow("no values") << QByteArray(R"csv("Powered on - averages reset",06/15/04,14:00:00,,,,,,,,,)csv" "\r\n") << 1 << 1 << "";
+}
+
+void TestLogCsv::withoutToxicTable()
+{
+    QFETCH(QByteArray, rows);
+    QFETCH(int, fraction1);
+    QFETCH(int, fraction2);
+    QFETCH(QString, values);
+    const LogCsvReader::Result result = LogCsvReader({}, FullScale).Parse(Heading + rows);
+    QVERIFY(result.Ok());
+    QVERIFY(result.problems.isEmpty());
+    QCOMPARE(result.sensors, LogSensors(QStringLiteral("CO "), fraction1, QStringLiteral("H2S"), fraction2, FullScale));
+
+    QStringList actual;
+    for (const LogRecord &e : result.entries) {
+        if (e.IsEvent(113) || e.IsEvent(133))
+            actual.append(QString::number(e.param));
+    }
+    if (actual.isEmpty() && !result.entries.isEmpty()) {
+        const LogRecord &e = result.entries.first();
+        const int count = e.kind == LogRecord::Data ? 6 : 2;
+        for (int slot = LogRecord::Toxic1; slot < LogRecord::Toxic1 + count; ++slot) {
+            if (e.kind == LogRecord::Data ? e.Present(slot) : (e.param & (1u << slot)) != 0)
+                actual.append(QString::number(e.values[slot]));
+        }
+    }
+    QCOMPARE(actual.join(QLatin1Char(',')), values);
+    // Written again with what was found, the file is the same to the byte.
+    if (QByteArray(QTest::currentDataTag()) != "the values most shown decide")
+        QCOMPARE(LogCsv::FileText(result.entries, result.sensors), Heading + rows);
+}
+
+void TestLogCsv::readingInStepsGivesTheSameEntries_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("table");
+
+    const QByteArray golden = ReadFile(DataPath(QStringLiteral("upload.csv")));
+    const QByteArray generated = GeneratedFile(200000);
+    const QByteArray row = R"csv("Data (%LEL)",06/15/04,14:05:30,12,20.9,0,0.0,,,,,3.712)csv";
+    QTest::newRow("golden file") << golden << true;
+    QTest::newRow("golden file, no toxic table") << golden << false;
+    QTest::newRow("generated, 200 000 records") << generated << true;
+    QTest::newRow("generated, no toxic table") << generated << false;
+    // Lines that run over the reader's 1 MB blocks, and a last line without its end.
+    QTest::newRow("long lines, no final line end")
+        << Heading + row + "\r\n\"Data\",1/1/4,1:1:1," + QByteArray(3 << 20, '9') + "\r\r\n" + row + "\n\n"
+               + QByteArray((1 << 20) - 7, ' ') + "\r\n" + row
+        << true;
+    QTest::newRow("binary") << Heading + QByteArray("\"\0\xff\",\0,\xfe\r\n\x01\x02,,,,,,,,,,,,,,,,,\"", 24) << true;
+    QTest::newRow("not a log") << QByteArray("hello\nworld") << false;
+    QTest::newRow("empty") << QByteArray() << true;
+}
+
+void TestLogCsv::readingInStepsGivesTheSameEntries()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, table);
+    const LogCsvReader reader(table ? Table : QList<LogToxicGas>{}, FullScale);
+    QTemporaryDir dir;
+    const QString path = WriteFile(dir, QStringLiteral("log.csv"), content);
+    QVERIFY(!path.isEmpty());
+
+    const LogCsvReader::Result whole = reader.Parse(content);
+    qint64 last = -1;
+    const LogCsvReader::Result steps = reader.Load(path, [&](qint64 position, qint64 total) {
+        QVERIFY(position > last && position <= total);
+        QCOMPARE(total, content.size());
+        last = position;
+    });
+    CompareResults(steps, whole);
+    if (!content.isEmpty())
+        QCOMPARE(last, content.size());
+
+    CLogCsvLoad load;
+    QSignalSpy finished(&load, &CLogCsvLoad::Finished);
+    load.Start(path, reader);
+    QVERIFY(load.Running());
+    QVERIFY(finished.wait(60000));
+    QVERIFY(!load.Running());
+    CompareResults(finished.at(0).at(0).value<LogCsvReader::Result>(), whole);
+    QCOMPARE(finished.at(0).at(1).value<QList<LogSession>>(), LogSession::Find(whole.entries));
+}
+
+void TestLogCsv::backgroundLoadCancelsAndEnds()
+{
+    QTemporaryDir dir;
+    const QString path = WriteFile(dir, QStringLiteral("log.csv"), GeneratedFile(100000));
+    const LogCsvReader reader(Table, FullScale);
+    {
+        // Cancelled: nothing of it is ever reported.
+        CLogCsvLoad load;
+        QSignalSpy finished(&load, &CLogCsvLoad::Finished);
+        QSignalSpy progress(&load, &CLogCsvLoad::Progress);
+        load.Start(path, reader);
+        QVERIFY(progress.wait(60000));
+        load.Cancel();
+        QVERIFY(!load.Running());
+        const int reported = int(progress.size());
+        QTest::qWait(200);
+        QCOMPARE(finished.size(), 0);
+        QCOMPARE(progress.size(), reported);
+
+        // A second file started over a first: only the second is reported.
+        const QString other = WriteFile(dir, QStringLiteral("other.csv"), Heading + R"csv("Config",06/15/04,14:00:00)csv");
+        load.Start(path, reader);
+        load.Start(other, reader);
+        QVERIFY(finished.wait(60000));
+        QTest::qWait(100);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.at(0).at(0).value<LogCsvReader::Result>().entries.size(), 1);
+        QCOMPARE(load.Path(), other);
+    }
+    {
+        // Dropped while reading: the thread ends with it.
+        auto load = std::make_unique<CLogCsvLoad>();
+        load->Start(path, reader);
+        load.reset();
+        QTest::qWait(100);
+    }
+    // A file that is not there is reported like any other.
+    CLogCsvLoad load;
+    QSignalSpy finished(&load, &CLogCsvLoad::Finished);
+    load.Start(dir.filePath(QStringLiteral("missing.csv")), reader);
+    QVERIFY(finished.wait(60000));
+    const LogCsvReader::Result missing = finished.at(0).at(0).value<LogCsvReader::Result>();
+    QCOMPARE(missing.error, QStringLiteral("Error reading ") + dir.filePath(QStringLiteral("missing.csv")));
 }
 
 void TestLogCsv::split_data()

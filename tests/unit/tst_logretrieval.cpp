@@ -73,6 +73,7 @@ private slots:
     void asksAfterUpload_data();
     void asksAfterUpload();
     void navigatesSessions();
+    void fileWithoutToxicTableKeepsItsDivisors();
     void unpluggedMidLogKeepsWhatArrived();
     void lostRequestsAndRepliesNeitherSkipNorRepeat_data();
     void lostRequestsAndRepliesNeitherSkipNorRepeat();
@@ -308,6 +309,19 @@ void TestLogRetrieval::navigatesSessions()
     QCOMPARE(m_log->Sessions().size(), 1);
     QCOMPARE(m_log->CurrentSession(), 0);
     QCOMPARE(m_log->Sensors().ToxicName(2), QStringLiteral("H2S"));
+}
+
+void TestLogRetrieval::fileWithoutToxicTableKeepsItsDivisors()
+{
+    // Divisors the file's own texts gave (no toxic table read yet).
+    QCOMPARE(m_doc->Settings().ToxicCount(), 0);
+    m_log->SetLoaded({}, LogSensors(QStringLiteral("CO "), 1, QStringLiteral("H2S"), 10, 100));
+    // Settings arrive, still without a table: the divisors stay, where
+    // record 0's would have made the H2S tenths whole numbers.
+    m_doc->UpdateAllViews(UpdateCode::Settings);
+    QCOMPARE(m_log->Sensors().ToxicName(2), QStringLiteral("H2S"));
+    QCOMPARE(m_log->Sensors().Fraction(1), 1);
+    QCOMPARE(m_log->Sensors().Fraction(2), 10);
 }
 
 void TestLogRetrieval::unpluggedMidLogKeepsWhatArrived()

@@ -387,11 +387,13 @@ void CBoardTestSequence::StartPower()
 {
     m_powerStage = 1;
     ShowPrompt(QStringLiteral("Power On Test"), QStringLiteral("Connect the board and apply power"));
-    Await([this](int code, const CReplyNotice &) {
+    Await([this](int code, const CReplyNotice &notice) {
         if (code != UpdateCode::SetProgramMode)
             return false;
         m_await = nullptr;
-        if (!m_doc.ProgramMode()) {
+        // A board that refuses program mode has failed its recovery as surely
+        // as one that acknowledges without entering it.
+        if (notice.status != 0 || !m_doc.ProgramMode()) {
             m_powerStage = 0;
             HidePrompt();
             SetNode(m_tree.GroupNode(Tree::Power), Tree::Failed);

@@ -201,6 +201,15 @@ int LogChartSeries::SessionAt(const QList<LogRecord> &entries, const QList<LogSe
     return -1;
 }
 
+int LogChartSeries::SessionOfEntry(const QList<LogSession> &sessions, int index)
+{
+    for (int s = 0; s < sessions.size(); ++s) {
+        if (sessions.at(s).first <= index && index <= sessions.at(s).last)
+            return s;
+    }
+    return -1;
+}
+
 int LogChartSeries::EntryAt(const QList<LogRecord> &entries, const LogSession &session, const QDateTime &t)
 {
     const int last = qMin(session.last, int(entries.size()) - 1);

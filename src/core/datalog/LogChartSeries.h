@@ -91,6 +91,8 @@ public:
     // The last session whose Data entries span time t (both ends included),
     // or -1 when none does.
     static int SessionAt(const QList<LogRecord> &entries, const QList<LogSession> &sessions, const QDateTime &t);
+    // The session whose entries include entry `index`, or -1 when none does.
+    static int SessionOfEntry(const QList<LogSession> &sessions, int index);
     // Within the session, the last entry whose time is not after t; the
     // session's first entry when all are later.
     static int EntryAt(const QList<LogRecord> &entries, const LogSession &session, const QDateTime &t);

@@ -112,6 +112,56 @@ bool ParsePercentFull(const QString &type, quint32 *percent)
 }
 
 constexpr quint32 NamedUnits[] = {1, 2, 4, 8, 16, 32};
+
+// Fractions of a value shown with 0, 1 and 2 decimals, read without a table.
+constexpr int FractionOfDecimals[] = {1, 10, 100};
+
+// Digits after the decimal point of a shown number, at most 2.
+int ShownDecimals(QByteArrayView shown)
+{
+    const qsizetype point = shown.indexOf('.');
+    if (point < 0)
+        return 0;
+    int digits = 0;
+    for (qsizetype i = point + 1; i < shown.size() && digits < 2 && shown[i] >= '0' && shown[i] <= '9'; ++i)
+        ++digits;
+    return digits;
+}
+
+using Grid = LogCsvReader::Lines::Grid;
+
+struct ToxicGrid
+{
+    double divisor = 1;
+    int decimals = 0;
+};
+
+// How a shown value of toxic sensor 1 or 2 goes back to raw counts.
+ToxicGrid GridOf(Grid &grid, int sensor, QByteArrayView shown)
+{
+    if (!grid.fromText)
+        return {grid.sensors.ToxicDivisor(sensor), grid.sensors.ToxicDecimals(sensor)};
+    const int decimals = ShownDecimals(shown);
+    bool whole = false;
+    Number(shown, &whole);
+    if (whole)
+        ++grid.seen[sensor == 2 ? 1 : 0][decimals];
+    return {double(FractionOfDecimals[decimals]), decimals};
+}
+
+// The Fraction most values of a sensor were shown with; 1 when none was.
+int FractionSeen(const Grid &grid, int sensor)
+{
+    const auto &seen = grid.seen[sensor == 2 ? 1 : 0];
+    int best = 0;
+    for (int decimals = 1; decimals < 3; ++decimals) {
+        if (seen[decimals] > seen[best])
+            best = decimals;
+    }
+    return FractionOfDecimals[best];
+}
+
+LogRecord ParseRow(const QList<QByteArrayView> &fields, Grid &grid, QStringList *problems);
 } // namespace
 
 LogCsvReader::LogCsvReader(const QList<LogToxicGas> &table, int hcFullScale)
@@ -163,103 +213,183 @@ QDateTime LogCsvReader::ParseTime(QByteArrayView date, QByteArrayView time)
     return QDateTime(midnight, QTime(0, 0), Qt::UTC).addSecs(seconds);
 }
 
-LogCsvReader::Result LogCsvReader::Load(const QString &path, const Progress &progress) const
+LogCsvReader::Lines::Lines(const LogCsvReader &reader, qsizetype expectedRows) : m_reader(reader)
 {
-    Result result;
+    // One entry a line, at most one more than the limit; reserving spares
+    // copying a million entries as the list grows.
+    if (expectedRows > 0)
+        m_result.entries.reserve(qMin<qsizetype>(expectedRows, MaximumRows + 1));
+}
+
+bool LogCsvReader::Lines::Take(QByteArrayView line)
+{
+    if (m_stopped)
+        return false;
+    const int lineNumber = ++m_lineNumber;
+    while (!line.isEmpty() && line.back() == '\r')
+        line.chop(1);
+    if (line.size() > MaximumLineLength) {
+        line.truncate(MaximumLineLength);
+        m_result.problems.append({lineNumber, QStringLiteral("The line is longer than %1 characters and was cut.").arg(MaximumLineLength)});
+    }
+
+    bool ok = true;
+    if (!m_haveHeading) {
+        m_haveHeading = true;
+        const QList<QByteArray> heading = LogCsv::Split(line, &ok);
+        if (!ok || heading.value(0) != "Type")
+            m_result.problems.append({lineNumber, QStringLiteral("This is not a data log heading.")});
+        m_result.sensors = LogSensors::ForFile(m_reader.m_table, QString::fromLatin1(heading.value(5)),
+                                               QString::fromLatin1(heading.value(6)), m_reader.m_hcFullScale);
+        m_grid.sensors = m_result.sensors;
+        m_grid.fromText = m_reader.m_table.isEmpty();
+        return true;
+    }
+    if (line.isEmpty())
+        return true;
+    if (m_result.entries.size() >= MaximumRows) {
+        m_result.error = QStringLiteral("Error reading");
+        m_result.detail = QStringLiteral("Line %1: more than %2 rows.").arg(lineNumber).arg(MaximumRows);
+        m_stopped = true;
+        return false;
+    }
+
+    LogCsv::SplitRow(line, m_fields, &ok);
+    if (!ok)
+        m_result.problems.append({lineNumber, QStringLiteral("A double quote is not closed.")});
+    QStringList rowProblems;
+    LogRecord entry = ParseRow(m_fields, m_grid, &rowProblems);
+    if (m_fields.size() < 3) {
+        rowProblems.append(QStringLiteral("The row has no date and time."));
+        entry.time = m_result.entries.isEmpty() ? QDateTime() : m_result.entries.constLast().time;
+    }
+    for (const QString &text : std::as_const(rowProblems))
+        m_result.problems.append({lineNumber, text});
+    m_result.entries.append(std::move(entry));
+    return true;
+}
+
+LogCsvReader::Result LogCsvReader::Lines::Finish()
+{
+    if (!m_haveHeading)
+        m_result.problems.append({1, QStringLiteral("The file is empty.")});
+    if (m_haveHeading && m_grid.fromText) {
+        const LogSensors &s = m_result.sensors;
+        m_result.sensors = LogSensors(s.ToxicName(1), FractionSeen(m_grid, 1), s.ToxicName(2),
+                                      FractionSeen(m_grid, 2), s.HCFullScale());
+        if (m_grid.overRange) {
+            for (LogRecord &entry : m_result.entries) {
+                if (entry.kind != LogRecord::Data)
+                    continue;
+                for (int slot = LogRecord::Toxic1; slot <= LogRecord::Toxic2Twa; ++slot) {
+                    if (entry.IsOverRange(slot))
+                        entry.values[slot] = LogRecord::OverRange9Bit
+                                             / m_result.sensors.ToxicDivisor(LogList::ToxicSensorOf(slot + LogList::HC));
+                }
+            }
+        }
+    }
+    return std::move(m_result);
+}
+
+LogCsvReader::Result LogCsvReader::Load(const QString &path, const Progress &progress,
+                                        const std::atomic<bool> *cancel) const
+{
     QFile file(path);
-    const auto fail = [&](const QString &detail) {
+    const auto fail = [&path](Result result, const QString &detail) {
         result.error = QStringLiteral("Error reading ") + path;
         result.detail = detail;
         return result;
     };
     if (!file.open(QIODevice::ReadOnly))
-        return fail(file.errorString());
-    if (file.size() > MaximumFileSize)
-        return fail(QStringLiteral("The file is larger than %1 MB.").arg(MaximumFileSize >> 20));
-    const QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
-    result = Parse(content, progress);
+        return fail({}, file.errorString());
+    const qint64 total = file.size();
+    if (total > MaximumFileSize)
+        return fail({}, QStringLiteral("The file is larger than %1 MB.").arg(MaximumFileSize >> 20));
+
+    // Rows of a saved log are rarely shorter than 48 characters.
+    Lines lines(*this, total / 48 + 1);
+    constexpr qint64 BlockSize = 1 << 20;
+    QByteArray pending; // a line that runs on into the next block
+    qint64 position = 0;
+    qint64 reported = 0;
+    const auto take = [&](QByteArrayView line, qint64 end) {
+        position = end;
+        if (progress && total > 0 && (position - reported) * 50 > total) {
+            reported = position;
+            progress(position, total);
+        }
+        return lines.Take(line);
+    };
+    bool going = true;
+    while (going) {
+        const QByteArray block = file.read(BlockSize);
+        if (block.isEmpty()) {
+            if (file.error() != QFileDevice::NoError) {
+                const QString why = QStringLiteral("Line %1: %2").arg(lines.LineNumber() + 1).arg(file.errorString());
+                return fail(lines.Finish(), why);
+            }
+            if (!pending.isEmpty())
+                going = take(pending, total);
+            break;
+        }
+        const qint64 blockStart = position + pending.size();
+        for (qsizetype from = 0; going && from < block.size();) {
+            if (cancel && cancel->load(std::memory_order_relaxed))
+                return fail(lines.Finish(), QStringLiteral("Cancelled."));
+            const qsizetype end = block.indexOf('\n', from);
+            if (end < 0) {
+                pending.append(QByteArrayView(block).sliced(from));
+                break;
+            }
+            const QByteArrayView part = QByteArrayView(block).sliced(from, end - from);
+            if (pending.isEmpty()) {
+                going = take(part, blockStart + end + 1);
+            } else {
+                pending.append(part);
+                going = take(pending, blockStart + end + 1);
+                pending.clear();
+            }
+            from = end + 1;
+        }
+    }
+    Result result = lines.Finish();
     if (!result.Ok())
         result.error = QStringLiteral("Error reading ") + path;
+    else if (progress && reported < total)
+        progress(total, total);
     return result;
 }
 
 LogCsvReader::Result LogCsvReader::Parse(QByteArrayView content, const Progress &progress) const
 {
-    Result result;
     const qint64 total = content.size();
     qint64 reported = 0;
-    int lineNumber = 0;
-    bool haveHeading = false;
-    // One entry a line, at most one more than the limit; reserving spares
-    // copying a million entries as the list grows.
-    result.entries.reserve(qMin<qsizetype>(content.count('\n') + 1, MaximumRows + 1));
-    QList<QByteArrayView> fields;
-
+    Lines lines(*this, content.count('\n') + 1);
     for (qsizetype from = 0; from < content.size();) {
         qsizetype end = content.indexOf('\n', from);
         const qsizetype next = end < 0 ? content.size() : end + 1;
         if (end < 0)
             end = content.size();
-        QByteArrayView line = content.sliced(from, end - from);
+        const QByteArrayView line = content.sliced(from, end - from);
         from = next;
-        ++lineNumber;
-        while (!line.isEmpty() && line.back() == '\r')
-            line.chop(1);
-
         if (progress && total > 0 && (from - reported) * 50 > total) {
             reported = from;
             progress(from, total);
         }
-        if (line.size() > MaximumLineLength) {
-            line.truncate(MaximumLineLength);
-            result.problems.append({lineNumber, QStringLiteral("The line is longer than %1 characters and was cut.").arg(MaximumLineLength)});
-        }
-
-        bool ok = true;
-        if (!haveHeading) {
-            haveHeading = true;
-            const QList<QByteArray> heading = LogCsv::Split(line, &ok);
-            if (!ok || heading.value(0) != "Type") {
-                result.problems.append({lineNumber, QStringLiteral("This is not a data log heading.")});
-            }
-            result.sensors = LogSensors::ForFile(m_table, QString::fromLatin1(heading.value(5)),
-                                                 QString::fromLatin1(heading.value(6)),
-                                                 m_hcFullScale);
-            continue;
-        }
-        if (line.isEmpty())
-            continue;
-        if (result.entries.size() >= MaximumRows) {
-            result.error = QStringLiteral("Error reading");
-            result.detail = QStringLiteral("Line %1: more than %2 rows.").arg(lineNumber).arg(MaximumRows);
-            return result;
-        }
-
-        LogCsv::SplitRow(line, fields, &ok);
-        if (!ok)
-            result.problems.append({lineNumber, QStringLiteral("A double quote is not closed.")});
-        QStringList rowProblems;
-        LogRecord entry = ParseRow(fields, result.sensors, &rowProblems);
-        if (fields.size() < 3) {
-            rowProblems.append(QStringLiteral("The row has no date and time."));
-            entry.time = result.entries.isEmpty() ? QDateTime() : result.entries.constLast().time;
-        }
-        for (const QString &text : std::as_const(rowProblems))
-            result.problems.append({lineNumber, text});
-        result.entries.append(std::move(entry));
+        if (!lines.Take(line))
+            return lines.Finish();
     }
-    if (!haveHeading)
-        result.problems.append({1, QStringLiteral("The file is empty.")});
-    if (progress)
+    Result result = lines.Finish();
+    if (progress && reported < total)
         progress(total, total);
     return result;
 }
 
-LogRecord LogCsvReader::ParseRow(const QList<QByteArrayView> &fields, const LogSensors &sensors,
-                                 QStringList *problems) const
+namespace {
+LogRecord ParseRow(const QList<QByteArrayView> &fields, Grid &grid, QStringList *problems)
 {
+    const LogSensors &sensors = grid.sensors;
     LogRecord entry;
     QString type = QString::fromLatin1(Field(fields, 0));
     if (type.endsWith(LogText::TruncatedMarker)) {
@@ -267,7 +397,7 @@ LogRecord LogCsvReader::ParseRow(const QList<QByteArrayView> &fields, const LogS
         type.chop(LogText::TruncatedMarker.size());
     }
     if (fields.size() >= 3)
-        entry.time = ParseTime(Field(fields, 1), Field(fields, 2));
+        entry.time = LogCsvReader::ParseTime(Field(fields, 1), Field(fields, 2));
 
     const auto notNumber = [&](int column) {
         problems->append(QStringLiteral("Column %1 is not a number.").arg(column + 1));
@@ -316,6 +446,7 @@ LogRecord LogCsvReader::ParseRow(const QList<QByteArrayView> &fields, const LogS
                                          : slot == LogRecord::O2
                                              ? LogRecord::OverRange9Bit * 0.1
                                              : LogRecord::OverRange9Bit / sensors.ToxicDivisor(sensor);
+                    grid.overRange |= slot >= LogRecord::Toxic1;
                     continue;
                 }
                 bool whole = false;
@@ -333,8 +464,9 @@ LogRecord LogCsvReader::ParseRow(const QList<QByteArrayView> &fields, const LogS
                         return LogText::IsFixed(shown, raw * 0.1, 1);
                     }) * 0.1;
                 } else {
-                    const double divisor = sensors.ToxicDivisor(sensor);
-                    const int decimals = sensors.ToxicDecimals(sensor);
+                    const ToxicGrid toxic = GridOf(grid, sensor, field);
+                    const double divisor = toxic.divisor;
+                    const int decimals = toxic.decimals;
                     entry.values[slot] = RawFrom(field, divisor,
                                                  [divisor, decimals](double raw, QByteArrayView shown) {
                                                      return LogText::IsFixed(shown, raw / divisor, decimals);
@@ -379,8 +511,9 @@ LogRecord LogCsvReader::ParseRow(const QList<QByteArrayView> &fields, const LogS
             if (!has(column))
                 continue;
             entry.param |= 1u << (sensor + 1);
-            const double divisor = sensors.ToxicDivisor(sensor);
-            const int decimals = sensors.ToxicDecimals(sensor);
+            const ToxicGrid toxic = GridOf(grid, sensor, Field(fields, column));
+            const double divisor = toxic.divisor;
+            const int decimals = toxic.decimals;
             entry.values[sensor + 1] = RawFrom(Field(fields, column), divisor,
                                                [divisor, decimals](double raw, QByteArrayView shown) {
                                                    return LogText::IsFixed(shown, raw / divisor, decimals);
@@ -488,7 +621,7 @@ LogRecord LogCsvReader::ParseRow(const QList<QByteArrayView> &fields, const LogS
         entry.text = name;
         if (n == 13) {
             const int column = sensor == 1 ? LogList::Toxic1 : LogList::Toxic2;
-            entry.param = Word(number(column) * sensors.ToxicDivisor(sensor));
+            entry.param = Word(number(column) * GridOf(grid, sensor, Field(fields, column)).divisor);
         }
         return entry;
     }
@@ -501,3 +634,4 @@ LogRecord LogCsvReader::ParseRow(const QList<QByteArrayView> &fields, const LogS
     }
     return entry;
 }
+} // namespace

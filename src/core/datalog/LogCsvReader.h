@@ -9,6 +9,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <atomic>
 #include <functional>
 
 /*
@@ -18,6 +20,13 @@
  *     shown number, times 10 for %VOL and %LOW.
  *   - Values are put back on the raw-count grid of their sensor when that
  *     reproduces the shown text, so a reloaded log charts the same numbers.
+ *   - With no toxic table at all there is no Fraction to read the grid from;
+ *     the file's own texts give it instead: a value shown with 0, 1 or 2
+ *     decimals counts in 1, 1/10 or 1/100 units, and each sensor keeps the
+ *     Fraction (1, 10 or 100) that most of its values were shown with (1 when
+ *     it shows none). A toxic table's record 0 ("no sensor", Fraction 0 =
+ *     divisor 0.1) is no stand-in: on its grid of ten units a "CO maximum"
+ *     of 45 would come back as 50.
  *   - "XXX" gives an over-range value at the over-range count.
  *   - Events are found by their text; codes 4, 7, 8, 9, 26, 29, 30-33, 63, 67,
  *     79, 80, 113 and 133 get their parameters back from the type text and
@@ -41,7 +50,7 @@ public:
     struct Result
     {
         QList<LogRecord> entries;
-        LogSensors sensors;        // gas names from the heading, divisors from the table
+        LogSensors sensors;        // gas names from the heading, divisors from the table (or the texts)
         QList<Problem> problems;
         QString error;             // "Error reading <path>"; the entries read so far stay
         QString detail;            // why, for the error
@@ -59,8 +68,51 @@ public:
     // current range's Full Scale, as for a live log.
     LogCsvReader(const QList<LogToxicGas> &table, int hcFullScale);
 
+    /*
+     * Takes a file a line at a time and gives exactly the result Parse gives
+     * for the whole text: Parse, Load and a load in the background all read
+     * through it.
+     */
+    class Lines
+    {
+    public:
+        // `expectedRows` only sizes the entry list up front.
+        explicit Lines(const LogCsvReader &reader, qsizetype expectedRows = 0);
+
+        // One line without its '\n'. False once the row limit has stopped the
+        // reading (the result carries the error); later lines are not taken.
+        bool Take(QByteArrayView line);
+        // Lines taken so far, blank ones included.
+        int LineNumber() const { return m_lineNumber; }
+        // The entries and problems; call once, after the last line.
+        Result Finish();
+
+        // How shown toxic values go back to raw counts: the table's divisors,
+        // or with no table each value's own decimals (see above); `seen`
+        // counts the values per sensor shown with 0, 1 and 2 decimals.
+        struct Grid
+        {
+            LogSensors sensors;
+            bool fromText = false;
+            std::array<std::array<qsizetype, 3>, 2> seen{};
+            bool overRange = false; // a toxic "XXX" waits for its sensor's divisor
+        };
+
+    private:
+        const LogCsvReader &m_reader;
+        Result m_result;
+        Grid m_grid;
+        QList<QByteArrayView> m_fields;
+        int m_lineNumber = 0;
+        bool m_haveHeading = false;
+        bool m_stopped = false;
+    };
+
     Result Parse(QByteArrayView content, const Progress &progress = {}) const;
-    Result Load(const QString &path, const Progress &progress = {}) const;
+    // Reads the file in blocks, never all of it at once. When `cancel` turns
+    // true the reading stops at the next line; what it gives then is of no use.
+    Result Load(const QString &path, const Progress &progress = {},
+                const std::atomic<bool> *cancel = nullptr) const;
 
     // Month/day/year and hour:minute:second as the file writes them; a missing
     // day is 1, a missing year 0 (2000), year 99 is 1999 and any other year
@@ -68,9 +120,6 @@ public:
     static QDateTime ParseTime(QByteArrayView date, QByteArrayView time);
 
 private:
-    LogRecord ParseRow(const QList<QByteArrayView> &fields, const LogSensors &sensors,
-                       QStringList *problems) const;
-
     QList<LogToxicGas> m_table;
     int m_hcFullScale = 0;
 };

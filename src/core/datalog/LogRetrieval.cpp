@@ -61,6 +61,13 @@ void CLogRetrieval::Clear()
 
 void CLogRetrieval::SetLoaded(const QList<LogRecord> &entries, const LogSensors &sensors)
 {
+    if (!Busy())
+        SetLoaded(entries, sensors, LogSession::Find(entries));
+}
+
+void CLogRetrieval::SetLoaded(const QList<LogRecord> &entries, const LogSensors &sensors,
+                              const QList<LogSession> &sessions)
+{
     if (Busy())
         return;
     Clear();
@@ -71,7 +78,7 @@ void CLogRetrieval::SetLoaded(const QList<LogRecord> &entries, const LogSensors 
     m_entries = entries;
     if (!m_entries.isEmpty())
         emit EntriesAdded(0, int(m_entries.size()));
-    FindSessions();
+    ShowSessions(sessions);
 }
 
 void CLogRetrieval::SelectSession(int index)
@@ -180,7 +187,12 @@ void CLogRetrieval::Append(const LogRecord &entry)
 
 void CLogRetrieval::FindSessions()
 {
-    m_sessions = LogSession::Find(m_entries);
+    ShowSessions(LogSession::Find(m_entries));
+}
+
+void CLogRetrieval::ShowSessions(const QList<LogSession> &sessions)
+{
+    m_sessions = sessions;
     m_current = -1;
     emit SessionsFound();
     if (!m_sessions.isEmpty())
@@ -253,8 +265,7 @@ void CLogRetrieval::AskAfterUpload()
 void CLogRetrieval::RefreshSensors()
 {
     const LogSensors sensors = m_live ? LogSensorSource::Live(m_doc.Settings())
-                                      : LogSensorSource::ForFile(m_doc.Settings(), m_sensors.ToxicName(1),
-                                                                 m_sensors.ToxicName(2));
+                                      : LogSensorSource::ForFile(m_doc.Settings(), m_sensors);
     if (sensors == m_sensors)
         return;
     m_sensors = sensors;

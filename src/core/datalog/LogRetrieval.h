@@ -59,8 +59,10 @@ public:
     // names and divisors are the instrument's before a log is fetched.
     void RequestTables();
     void Start();
-    // A log read from a file: the entries and the sensors of its heading.
+    // A log read from a file: the entries and the sensors of its heading;
+    // `sessions` are LogSession::Find of the entries when already known.
     void SetLoaded(const QList<LogRecord> &entries, const LogSensors &sensors);
+    void SetLoaded(const QList<LogRecord> &entries, const LogSensors &sensors, const QList<LogSession> &sessions);
     // Empties the log (before a load).
     void Clear();
 
@@ -100,6 +102,7 @@ signals:
 private:
     void Append(const LogRecord &entry);
     void FindSessions();
+    void ShowSessions(const QList<LogSession> &sessions);
     void Finish();
     void Abandon();
     void AskAfterUpload();

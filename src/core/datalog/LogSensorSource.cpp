@@ -32,7 +32,11 @@ LogSensors LogSensorSource::Live(const CSettingsImage &settings)
                                  HCFullScale(settings));
 }
 
-LogSensors LogSensorSource::ForFile(const CSettingsImage &settings, const QString &name1, const QString &name2)
+LogSensors LogSensorSource::ForFile(const CSettingsImage &settings, const LogSensors &file)
 {
-    return LogSensors::ForFile(ToxicTable(settings), name1, name2, HCFullScale(settings));
+    const QList<LogToxicGas> table = ToxicTable(settings);
+    if (table.isEmpty())
+        return LogSensors(file.ToxicName(1), file.Fraction(1), file.ToxicName(2), file.Fraction(2),
+                          HCFullScale(settings));
+    return LogSensors::ForFile(table, file.ToxicName(1), file.ToxicName(2), HCFullScale(settings));
 }

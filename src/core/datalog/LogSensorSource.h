@@ -19,6 +19,8 @@ public:
     static int LiveRecord(const CSettingsImage &settings, int sensor);
     // A log read from the connected instrument.
     static LogSensors Live(const CSettingsImage &settings);
-    // A log read from a file whose heading names these gases.
-    static LogSensors ForFile(const CSettingsImage &settings, const QString &name1, const QString &name2);
+    // A log read from a file, shown as `file`: the toxic records named as
+    // its gases give the divisors. With no toxic table the divisors the file
+    // was read with stay; the file's texts showed them.
+    static LogSensors ForFile(const CSettingsImage &settings, const LogSensors &file);
 };

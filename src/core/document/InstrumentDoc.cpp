@@ -239,6 +239,12 @@ void CInstrumentDoc::UploadAll()
     ReadToxicTableCount();
 }
 
+void CInstrumentDoc::MarkSettingsDue()
+{
+    m_followTimeKeeper = true;
+    m_followIdEntries = true;
+}
+
 void CInstrumentDoc::ReadIdEntries()
 {
     if (!m_idWanted) {
@@ -541,6 +547,10 @@ void CInstrumentDoc::OnCharacter(int code, int type, quint32 address, const QByt
         }
     } else if ((code == '$' || code == '%') && type == RecordType::WriteWords) {
         UpdateAllViews(UpdateCode::LogData, CReplyNotice::Status(-2, count));
+    } else if ((code == '$' || code == '%') && type == RecordType::SetProgramMode) {
+        // Refused: the mode bit stays as it was, and whoever waits for the
+        // acknowledgement hears that none will come.
+        UpdateAllViews(UpdateCode::SetProgramMode, CReplyNotice::Status(-2));
     } else if (code == '*') {
         m_link->ClearQueues();
     } else if (code == 'Z') {

@@ -115,6 +115,10 @@ public:
     void UploadAll();
     void DownloadAll();
     void ReadIdEntries();
+    // The TimeKeeper settings and the ID entries are read again when the
+    // next toxic-table count arrives, as after an upload: for a view that
+    // opens on whatever the document holds.
+    void MarkSettingsDue();
     void WriteIdEntries();
     void PollInstrument();
     void StartLogClear();

@@ -155,7 +155,8 @@ void CProgrammingEngine::OnUpdate(int code, const CReplyNotice &notice)
             Complete();
         break;
     case UpdateCode::SetProgramMode:
-        if (m_state == State::Finishing && m_modeOffQueued)
+        // Status -2 is a refusal, not the acknowledgement waited for.
+        if (notice.status == 0 && m_state == State::Finishing && m_modeOffQueued)
             SetState(State::Done);
         break;
     default:

@@ -11,6 +11,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QVariant>
+#include <libpq-fe.h>
 
 namespace {
 QAtomicInt connectionCounter;
@@ -21,6 +22,40 @@ QString DriverText(const QSqlError &e)
 {
     QString text = e.text().trimmed();
     return text.isEmpty() ? QStringLiteral("unknown database error") : text;
+}
+
+// The server's own sentence, without its "ERROR:" and the statement it quotes.
+QString ServerSentence(const QSqlError &e)
+{
+    QString text = e.databaseText().section(QLatin1Char('\n'), 0, 0).trimmed();
+    if (text.startsWith(QLatin1String("ERROR:")))
+        text = text.mid(6).trimmed();
+    return text.isEmpty() ? DriverText(e) : text;
+}
+
+// The server's code for a right the user does not have.
+bool IsDenied(const QSqlError &e)
+{
+    return e.nativeErrorCode() == QLatin1String("42501") || e.text().contains(QLatin1String("permission denied"));
+}
+
+// In the driver's connection text, single-quoted: ' and \ escaped.
+QString Quoted(QString value)
+{
+    value.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    value.replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return QLatin1Char('\'') + value + QLatin1Char('\'');
+}
+
+PGconn *Connection(const QSqlDatabase &db)
+{
+    if (!db.isOpen() || !db.driver())
+        return nullptr;
+    const QVariant v = db.driver()->handle();
+    // The driver names its handle after the struct behind PGconn.
+    if (!v.isValid() || (qstrcmp(v.typeName(), "PGconn*") != 0 && qstrcmp(v.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn *const *>(v.constData());
 }
 } // namespace
 
@@ -37,6 +72,7 @@ CHistoryDatabase::~CHistoryDatabase()
 
 void CHistoryDatabase::Close()
 {
+    m_inTransaction = false;
     if (QSqlDatabase::contains(m_name)) {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
         db.close();
@@ -71,7 +107,93 @@ CHistoryDatabase::OpenResult CHistoryDatabase::CheckSqliteFile(QString *error) c
     return OpenResult::Ok;
 }
 
+QString CHistoryDatabase::ConnectOptions(const CHistoryLocation &location)
+{
+    // The driver writes host, database, user and password (each only when
+    // not empty, the port when not -1) into the client library's connection
+    // text itself, then appends these items with every ';' turned into a
+    // space: any keyword the library knows passes, values single-quoted
+    // (a ';' inside one cannot, so Parse refuses it).
+    QStringList items;
+    if (location.Option(QStringLiteral("connect_timeout")).isEmpty())
+        items.append(QStringLiteral("connect_timeout=5"));
+    if (location.Option(QStringLiteral("application_name")).isEmpty())
+        items.append(QStringLiteral("application_name=altavo-history"));
+    for (const auto &[key, value] : location.options)
+        items.append(key + QLatin1Char('=') + Quoted(value));
+    return items.join(QLatin1Char(';'));
+}
+
+QString CHistoryDatabase::Explain(const QSqlError &e, const QString &statement) const
+{
+    const QString text = DriverText(e).simplified();
+    m_denied = IsPostgres() && IsDenied(e);
+    if (m_denied) {
+        m_deniedText = ServerSentence(e);
+        const bool read = statement.trimmed().startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive);
+        return read ? QStringLiteral("the user \"%1\" may not read this history (%2): reading takes the viewer role").arg(UserName(), m_deniedText)
+                    : QStringLiteral("the user \"%1\" may not write to this history (%2): writing takes the technician role")
+                          .arg(UserName(), m_deniedText);
+    }
+    if (!IsPostgres())
+        return text;
+    if (text.contains(QLatin1String("certificate verify failed")) || text.contains(QLatin1String("does not match host name"))
+        || text.contains(QLatin1String("root certificate file")) || text.contains(QLatin1String("certificate is not yet valid"))
+        || text.contains(QLatin1String("certificate has expired"))) {
+        const QString root = m_location.Option(QStringLiteral("sslrootcert"));
+        return QStringLiteral("the server's certificate failed the certificate check (sslmode=%1, trusted certificates: %2); "
+                              "the server is not used: %3")
+            .arg(m_location.Option(QStringLiteral("sslmode")).isEmpty() ? QStringLiteral("prefer") : m_location.Option(QStringLiteral("sslmode")),
+                 root.isEmpty() ? QStringLiteral("~/.postgresql/root.crt") : QDir::toNativeSeparators(root),
+                 e.databaseText().trimmed().isEmpty() ? text : e.databaseText().simplified());
+    }
+    if (text.contains(QLatin1String("no password supplied")))
+        return QStringLiteral("the server wants a password: remember it in the history database dialog, or put it in the password file %1 (%2)")
+            .arg(QDir::toNativeSeparators(CHistoryPasswordFile::Path(m_location)), text);
+    return text;
+}
+
+QString CHistoryDatabase::UserName() const
+{
+    const QString user = ConnectedAs().user;
+    return user.isEmpty() ? m_location.user : user;
+}
+
+CHistoryPasswordFile::Entry CHistoryDatabase::ConnectedAs() const
+{
+    CHistoryPasswordFile::Entry e;
+    PGconn *conn = IsPostgres() ? Connection(Db()) : nullptr;
+    if (!conn)
+        return e;
+    e.host = QString::fromLocal8Bit(PQhost(conn));
+    // The client library looks up "localhost" for its default socket folder.
+    if (e.host.isEmpty() || (m_location.host.isEmpty() && e.host.startsWith(QLatin1Char('/'))))
+        e.host = QStringLiteral("localhost");
+    e.port = QString::fromLocal8Bit(PQport(conn));
+    if (e.port.isEmpty())
+        e.port = QStringLiteral("5432");
+    e.database = QString::fromLocal8Bit(PQdb(conn));
+    e.user = QString::fromLocal8Bit(PQuser(conn));
+    return e;
+}
+
 CHistoryDatabase::OpenResult CHistoryDatabase::Open(QString *error)
+{
+    QString dummy;
+    if (!error)
+        error = &dummy;
+    if (IsOpen())
+        return OpenResult::Ok;
+    const OpenResult connected = Connect(error);
+    if (connected != OpenResult::Ok)
+        return connected;
+    const OpenResult result = PrepareSchema(error);
+    if (result != OpenResult::Ok)
+        Close();
+    return result;
+}
+
+CHistoryDatabase::OpenResult CHistoryDatabase::Connect(QString *error)
 {
     QString dummy;
     if (!error)
@@ -98,18 +220,20 @@ CHistoryDatabase::OpenResult CHistoryDatabase::Open(QString *error)
     QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
                                                      : QSqlDatabase::addDatabase(driver, m_name);
     if (postgres) {
+        // What the URL leaves out the client library finds itself: in the
+        // service file, its environment and the password file.
         db.setHostName(m_location.host);
-        db.setPort(m_location.port);
+        db.setPort(m_location.port > 0 ? m_location.port : -1);
         db.setUserName(m_location.user);
         db.setPassword(m_location.password);
         db.setDatabaseName(m_location.database);
-        db.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=altavo-history"));
+        db.setConnectOptions(ConnectOptions(m_location));
     } else {
         db.setDatabaseName(m_location.file);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyMs));
     }
     if (!db.open()) {
-        *error = Failure(DriverText(db.lastError()));
+        *error = Failure(Explain(db.lastError()));
         return OpenResult::Unavailable;
     }
     if (!postgres) {
@@ -123,10 +247,7 @@ CHistoryDatabase::OpenResult CHistoryDatabase::Open(QString *error)
         QString ignored;
         Exec(QStringLiteral("SET client_min_messages TO WARNING"), &ignored);
     }
-    const OpenResult result = PrepareSchema(error);
-    if (result != OpenResult::Ok)
-        Close();
-    return result;
+    return OpenResult::Ok;
 }
 
 QStringList CHistoryDatabase::Tables(QString *error) const
@@ -137,7 +258,7 @@ QStringList CHistoryDatabase::Tables(QString *error) const
                             : QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'");
     QStringList tables;
     if (!q.exec(sql)) {
-        *error = DriverText(q.lastError());
+        *error = Explain(q.lastError(), sql);
         return {};
     }
     while (q.next())
@@ -221,14 +342,28 @@ CHistoryDatabase::OpenResult CHistoryDatabase::PrepareSchema(QString *error)
             ok = Migrate(from, &why);
     }
     if (!ok || !Commit(&why)) {
+        const bool denied = m_denied;
         Rollback();
-        *error = Failure(why);
+        *error = denied ? SchemaDenied(version, why) : Failure(why);
         // A schema that cannot be written now (locked, read-only) may be
         // written later; what is read stays readable.
         return OpenResult::Unavailable;
     }
     m_schemaReady = true;
     return OpenResult::Ok;
+}
+
+QString CHistoryDatabase::SchemaDenied(int version, const QString &why) const
+{
+    const QString user = UserName();
+    const QString what = version == 0 ? QStringLiteral("holds no instrument history yet, and the user \"%1\" may not create it").arg(user)
+                                      : QStringLiteral("has history schema version %1, and the user \"%2\" may not migrate it to version %3")
+                                            .arg(version)
+                                            .arg(user)
+                                            .arg(CHistorySchema::CurrentVersion);
+    return QStringLiteral("History database %1 %2: only the history's owner creates or migrates it, with "
+                          "\"altavo-cli history init\" (%3)")
+        .arg(m_location.Shown(), what, m_denied ? m_deniedText : why);
 }
 
 bool CHistoryDatabase::CreateVersion(CHistoryDatabase &db, int version, QString *error)
@@ -255,13 +390,10 @@ bool CHistoryDatabase::Migrate(int from, QString *error)
         if (!Exec(sql, error))
             return false;
     }
-    if (from == 1) {
-        // Calibrations were found from the log when asked for; now they are
-        // rows of their own, and each instrument keeps its due dates.
-        CHistoryWriter writer(*this);
-        if (!writer.RederiveAll(error))
-            return false;
-    }
+    // What the new columns hold is worked out from the rows already stored.
+    CHistoryWriter writer(*this);
+    if (!writer.Upgraded(from, error))
+        return false;
     QSqlQuery q = Query();
     if (!Prepare(q, QStringLiteral("UPDATE history_meta SET value = ? WHERE name = 'schema'"), error))
         return false;
@@ -274,10 +406,10 @@ bool CHistoryDatabase::Begin(QString *error)
     if (IsPostgres()) {
         if (!Exec(QStringLiteral("BEGIN"), error))
             return false;
-        QSqlQuery q = Query();
+        m_inTransaction = true;
         // Only schema changes take this lock; data writes go side by side.
         if (!m_schemaReady)
-            return q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SchemaLockKey)) || (*error = DriverText(q.lastError()), false);
+            return Exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SchemaLockKey), error);
         return true;
     }
     return Exec(QStringLiteral("BEGIN IMMEDIATE"), error);
@@ -285,20 +417,38 @@ bool CHistoryDatabase::Begin(QString *error)
 
 bool CHistoryDatabase::Commit(QString *error)
 {
-    return Exec(QStringLiteral("COMMIT"), error);
+    const bool ok = Exec(QStringLiteral("COMMIT"), error);
+    m_inTransaction = false;
+    return ok;
 }
 
 void CHistoryDatabase::Rollback()
 {
+    if (IsPostgres() && !m_inTransaction)
+        return; // already ended where the statement failed
     QString ignored;
     Exec(QStringLiteral("ROLLBACK"), &ignored);
+    m_inTransaction = false;
+}
+
+void CHistoryDatabase::Failed(const QSqlError &e, const QString &statement, QString *error) const
+{
+    *error = Explain(e, statement);
+    // A failed statement leaves a PostgreSQL transaction good for nothing but
+    // its end; ending it here lets the statements already prepared in it be
+    // freed without the driver complaining on stderr.
+    if (m_inTransaction) {
+        m_inTransaction = false;
+        QSqlQuery end = Query();
+        end.exec(QStringLiteral("ROLLBACK"));
+    }
 }
 
 bool CHistoryDatabase::Prepare(QSqlQuery &query, const QString &sql, QString *error) const
 {
     if (query.prepare(sql))
         return true;
-    *error = DriverText(query.lastError());
+    Failed(query.lastError(), sql, error);
     return false;
 }
 
@@ -306,7 +456,7 @@ bool CHistoryDatabase::Exec(QSqlQuery &query, QString *error) const
 {
     if (query.exec())
         return true;
-    *error = DriverText(query.lastError());
+    Failed(query.lastError(), query.lastQuery(), error);
     return false;
 }
 
@@ -315,6 +465,6 @@ bool CHistoryDatabase::Exec(const QString &sql, QString *error) const
     QSqlQuery q = Query();
     if (q.exec(sql))
         return true;
-    *error = DriverText(q.lastError());
+    Failed(q.lastError(), sql, error);
     return false;
 }

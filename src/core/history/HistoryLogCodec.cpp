@@ -1,14 +1,17 @@
 // Keys and stored bytes of log entries.
 #include "history/HistoryLogCodec.h"
 
-#include "datalog/LogCsv.h"
+#include "datalog/LogList.h"
 #include "datalog/LogSensors.h"
 #include "datalog/LogText.h"
 
 #include <QHash>
 #include <algorithm>
-#include <thread>
+#include <charconv>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <thread>
 
 namespace {
 quint64 Fnv1a(QByteArrayView bytes, quint64 h = 14695981039346656037ull)
@@ -55,18 +58,11 @@ QList<CHistoryLogCodec::Keyed> CHistoryLogCodec::Keys(const QList<LogRecord> &en
         lastTime = k.timeMs;
         keys.append(k);
     }
-    // Readings by their whole row; other entries by their type text: the
-    // values of an event (a maximum, calibration counts) are read back from
-    // a file only as finely as its gas table allows. A long log is hashed
-    // on two threads.
+    // A long log is hashed on two threads.
     Keyed *const data = keys.data();
     const auto hash = [&](qsizetype from, qsizetype to) {
-        for (qsizetype i = from; i < to; ++i) {
-            Keyed &k = data[i];
-            const LogRecord &e = entries.at(k.index);
-            const QByteArray row = e.kind == LogRecord::Data ? LogCsv::RowLine(e, sensors) : LogText::TypeText(e).toUtf8();
-            k.hash = qint64(Fnv1a(row) & 0x7FFFFFFFFFFFFFFFull);
-        }
+        for (qsizetype i = from; i < to; ++i)
+            data[i].hash = Hash(entries.at(data[i].index), sensors);
     };
     const qsizetype half = keys.size() / 2;
     if (keys.size() >= 100000 && std::thread::hardware_concurrency() > 1) {
@@ -76,6 +72,83 @@ QList<CHistoryLogCodec::Keyed> CHistoryLogCodec::Keys(const QList<LogRecord> &en
     } else {
         hash(0, keys.size());
     }
+    TellApart(keys);
+    return keys;
+}
+
+namespace {
+// A shown value as whole counts of the unit the instrument logs it in: the
+// value printed as the list prints it, read back and multiplied out. The
+// same reading gives the same count whatever divisor it was shown with (25
+// raw counts of CO are "25" with a divisor of 1 and "2.5" with 10), and a
+// saved file, which holds only the printed text, gives the count its
+// retrieval gave.
+qint64 Count(double shown, int decimals, double unitsPerShown)
+{
+    char text[400];
+    const auto printed = std::to_chars(text, text + sizeof text, shown, std::chars_format::fixed, qBound(0, decimals, 20));
+    double back = 0;
+    if (printed.ec != std::errc() || std::from_chars(text, printed.ptr, back).ec != std::errc())
+        return std::numeric_limits<qint64>::min();
+    return qint64(std::llround(back * unitsPerShown));
+}
+
+// What identifies a reading: its type text and, per value column, whether
+// the list shows nothing, "XXX" or a number, and that number in raw counts.
+QByteArray ReadingKey(const LogRecord &e, const LogSensors &sensors)
+{
+    QByteArray key = LogText::TypeText(e).toUtf8();
+    key.reserve(key.size() + 8 * 9 + 16);
+    for (int slot = LogRecord::HC; slot <= LogRecord::Toxic2Twa; ++slot) {
+        if (!e.Present(slot)) {
+            key += '-';
+            continue;
+        }
+        if (e.IsOverRange(slot)) {
+            key += 'X';
+            continue;
+        }
+        const double value = e.values[size_t(slot)];
+        qint64 count = 0;
+        if (slot == LogRecord::HC) {
+            const int decimals = LogText::HCDecimals(e.unitBit);
+            if (decimals < 0) {
+                key += '-'; // an unnamed range shows no value
+                continue;
+            }
+            const double scale = LogText::HCUnitScale(e.unitBit);
+            count = Count(value / scale, decimals, scale);
+        } else if (slot == LogRecord::O2) {
+            count = Count(value, 1, 10.0);
+        } else {
+            // A Fraction of 0 is what a gas the table does not know reads
+            // with (a file of another instrument's gas): its shown number is
+            // all there is to go by.
+            const int sensor = LogList::ToxicSensorOf(LogList::HC + slot);
+            count = Count(value, sensors.ToxicDecimals(sensor), sensors.Fraction(sensor) == 0 ? 1.0 : sensors.ToxicDivisor(sensor));
+        }
+        key += '#';
+        Put(key, count);
+    }
+    if (e.HasBattery()) {
+        key += 'B';
+        Put(key, Count(e.values[LogRecord::Battery], 3, 1000.0));
+    }
+    return key;
+}
+} // namespace
+
+qint64 CHistoryLogCodec::Hash(const LogRecord &e, const LogSensors &sensors)
+{
+    // Readings by their raw counts; other entries by their type text: the
+    // values of an event (a maximum, calibration counts) are read back from
+    // a file only as finely as its gas table allows.
+    const QByteArray key = e.kind == LogRecord::Data ? ReadingKey(e, sensors) : LogText::TypeText(e).toUtf8();
+    return qint64(Fnv1a(key) & 0x7FFFFFFFFFFFFFFFull);
+}
+
+void CHistoryLogCodec::TellApart(QList<Keyed> &keys)
+{
     // Equal rows at the same time are told apart by their order: the second
     // one's hash is taken again with its occurrence number.
     QList<qsizetype> order(keys.size());
@@ -97,7 +170,6 @@ QList<CHistoryLogCodec::Keyed> CHistoryLogCodec::Keys(const QList<LogRecord> &en
         }
         start = end;
     }
-    return keys;
 }
 
 QByteArray CHistoryLogCodec::Encode(const LogRecord &e)

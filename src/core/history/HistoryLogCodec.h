@@ -10,14 +10,16 @@
 
 /*
  * The key of an entry is (instrument, time in ms, hash). The hash is taken
- * over a reading's row as the CSV file writes it with the sensors the log
- * was read with, or over any other entry's type text (a saved file holds
- * only those texts, so this is what a retrieval and a file of it have in
- * common), and over its occurrence among
- * equal rows before it in the same log: an instrument that wrote the same
- * reading twice in one second keeps both, and a CSV file of a log gives the
- * keys its retrieval gave. Entries without a time take the time of the entry
- * before them, as the CSV reader does, and are marked so.
+ * over a reading's type text and its values in the instrument's raw counts
+ * (each value as the list prints it, multiplied back by its divisor; a gas
+ * read with a Fraction of 0, unknown to the table, by its shown number), or
+ * over any other entry's type text: a saved file holds only those texts, so
+ * this is what a retrieval and a file of it have in common, and a toxic gas
+ * whose divisor changed between two retrievals still gives its old readings
+ * the keys they were stored with. Then over its occurrence among equal rows
+ * before it in the same log: an instrument that wrote the same reading
+ * twice in one second keeps both. Entries without a time take the time of
+ * the entry before them, as the CSV reader does, and are marked so.
  *
  * The "Start of data log" and "End of data log" entries are made by the
  * program at each retrieval, not by the instrument; they are not stored.
@@ -39,6 +41,10 @@ public:
     }
     // Keys of the stored entries, in list order.
     static QList<Keyed> Keys(const QList<LogRecord> &entries, const LogSensors &sensors);
+    // The hash of one stored entry before it is told apart from equal ones.
+    static qint64 Hash(const LogRecord &entry, const LogSensors &sensors);
+    // Gives equal (time, hash) pairs their occurrence numbers, in list order.
+    static void TellApart(QList<Keyed> &keys);
 
     static QByteArray Encode(const LogRecord &entry);
     // false when the bytes are not an encoded entry.

@@ -78,7 +78,7 @@ std::optional<HistoryInstrument> CHistoryReader::Instrument(const QString &seria
 QList<HistoryFleetRow> CHistoryReader::Rows(const QString &where, const QDateTime &now, const QDateTime &until, QString *error) const
 {
     QString sql = QStringLiteral("SELECT serial, instrument_id, configuration, version, last_seen, last_cal, cal_due, last_bump,"
-                                 " bump_due FROM instrument");
+                                 " bump_due, settings_cal_due, log_cal_due, log_cal, log_cal_failed FROM instrument");
     QVariantList binds;
     if (!where.isEmpty()) {
         sql += QStringLiteral(" WHERE ") + where;
@@ -96,6 +96,10 @@ QList<HistoryFleetRow> CHistoryReader::Rows(const QString &where, const QDateTim
         r.calibrationDue = CHistoryFields::FromMs(q.value(6));
         r.lastBumpTest = CHistoryFields::FromMs(q.value(7));
         r.bumpTestDue = CHistoryFields::FromMs(q.value(8));
+        r.instrumentDue = CHistoryFields::FromMs(q.value(9));
+        r.logDue = CHistoryFields::FromMs(q.value(10));
+        r.logCalibration = CHistoryFields::FromMs(q.value(11));
+        r.logCalibrationFailed = q.value(12).toInt() != 0;
         r.overdue = (r.calibrationDue.isValid() && r.calibrationDue < now) || (r.bumpTestDue.isValid() && r.bumpTestDue < now);
         return r;
     });

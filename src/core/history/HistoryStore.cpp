@@ -73,7 +73,7 @@ QString CHistoryStore::PreferredLocation()
 
 void CHistoryStore::SetPreferredLocation(const QString &location)
 {
-    CPreferences::SetString(PreferenceSection, PreferenceKey, location);
+    CPreferences::SetString(PreferenceSection, PreferenceKey, CHistoryLocation::WithoutPassword(location));
 }
 
 QString CHistoryStore::NewOpKey()
@@ -140,6 +140,11 @@ bool CHistoryStore::IsOpen() const
 bool CHistoryStore::IsConnected() const
 {
     return m_db && m_db->IsOpen() && m_dbError.isEmpty();
+}
+
+bool CHistoryStore::IsReadable() const
+{
+    return m_db && m_db->IsOpen();
 }
 
 int CHistoryStore::FoundSchemaVersion() const

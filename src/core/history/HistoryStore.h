@@ -49,7 +49,8 @@ public:
     // windowed program and altavo-cli.
     static QString DefaultFile();
     // The location the preferences name ("History" / "Location"); empty
-    // means DefaultFile(). The windows' preference dialog sets it.
+    // means DefaultFile(). The windows' preference dialog sets it; a
+    // password in it is never kept.
     static QString PreferredLocation();
     static void SetPreferredLocation(const QString &location);
     static QString NewOpKey();
@@ -62,6 +63,9 @@ public:
     bool IsOpen() const;
     // True when the database answered at the last attempt.
     bool IsConnected() const;
+    // True when the database can be read, even if it refused the last write
+    // (a viewer's spool waiting for someone allowed to write it).
+    bool IsReadable() const;
     // The location as shown to the user (no password).
     QString Location() const;
     // "SQLite" or "PostgreSQL".

@@ -132,8 +132,17 @@ struct HistoryFleetRow
     QString configuration;
     QString version;
     QDateTime lastSeen;
-    QDateTime lastCalibration; // newest passed calibration of any sensor
-    QDateTime calibrationDue;  // invalid: no interval set, or never calibrated and no interval
+    QDateTime lastCalibration; // newest passed calibration of any sensor in the log, else the settings' date
+    // The earlier of the two reckonings below; invalid when neither has one.
+    QDateTime calibrationDue;
+    // The instrument's own reckoning: its newest settings' LastCalDate plus
+    // CalInterval (invalid without a date or an interval).
+    QDateTime instrumentDue;
+    // The log's: the sensor due first (a failed or aborted newest
+    // calibration is due at once), and the calibration that set it.
+    QDateTime logDue;
+    QDateTime logCalibration;
+    bool logCalibrationFailed = false;
     QDateTime lastBumpTest;    // newest passed bump test
     QDateTime bumpTestDue;     // invalid unless the settings require bump tests
     bool overdue = false;      // a due date lies before the time asked about

@@ -6,6 +6,7 @@
 #include "history/HistoryDatabase.h"
 #include "history/HistoryFields.h"
 #include "history/HistoryLogCodec.h"
+#include "history/HistoryRekey.h"
 
 #include <QHash>
 #include <QSqlQuery>
@@ -320,8 +321,8 @@ bool CHistoryWriter::RefreshDue(qint64 instrument, QString *error)
     q.addBindValue(instrument);
     if (!m_db.Exec(q, error))
         return false;
-    QVariant lastCal, calDue, lastBump, bumpDue;
-    bool anyCal = false, anyBump = false;
+    QVariant lastCal, lastBump, bumpDue, logDue, logCal, settingsDue;
+    bool logFailed = false, anyBump = false;
     const auto earliest = [](QVariant &due, qint64 t) {
         if (due.isNull() || t < due.toLongLong())
             due = t;
@@ -342,24 +343,37 @@ bool CHistoryWriter::RefreshDue(qint64 instrument, QString *error)
             if (bumpRequired)
                 earliest(bumpDue, newestPassed ? newest + DayMs : newest);
         } else {
-            anyCal = true;
             latest(lastCal, passedAt);
-            if (intervalMs > 0)
-                earliest(calDue, newestPassed ? newest + intervalMs : newest);
+            if (!newestPassed || intervalMs > 0) {
+                const qint64 due = newestPassed ? newest + intervalMs : newest;
+                if (logDue.isNull() || due < logDue.toLongLong()) {
+                    logDue = due;
+                    logCal = newest;
+                    logFailed = !newestPassed;
+                }
+            }
         }
     }
-    if (!anyCal && !settingsCal.isNull()) {
-        // No calibration in the stored log: the date the settings keep.
-        lastCal = settingsCal.toLongLong();
+    // The instrument's own reckoning, as its settings view shows it.
+    if (!settingsCal.isNull()) {
+        // Last calibration is the log's when it holds one.
+        if (lastCal.isNull())
+            lastCal = settingsCal.toLongLong();
         if (intervalMs > 0)
-            calDue = settingsCal.toLongLong() + intervalMs;
+            settingsDue = settingsCal.toLongLong() + intervalMs;
     }
+    QVariant calDue = logDue;
+    if (!settingsDue.isNull())
+        earliest(calDue, settingsDue.toLongLong());
     if (bumpRequired && !anyBump)
         bumpDue = firstSeen;
     const QVariant none(QMetaType::fromType<qint64>());
-    return Run(m_db, QStringLiteral("UPDATE instrument SET last_cal = ?, cal_due = ?, last_bump = ?, bump_due = ? WHERE id = ?"),
-               {lastCal.isNull() ? none : lastCal, calDue.isNull() ? none : calDue, lastBump.isNull() ? none : lastBump,
-                bumpDue.isNull() ? none : bumpDue, instrument},
+    const auto value = [&none](const QVariant &v) { return v.isNull() ? none : v; };
+    return Run(m_db,
+               QStringLiteral("UPDATE instrument SET last_cal = ?, cal_due = ?, last_bump = ?, bump_due = ?, settings_cal_due = ?,"
+                              " log_cal = ?, log_cal_due = ?, log_cal_failed = ? WHERE id = ?"),
+               {value(lastCal), value(calDue), value(lastBump), value(bumpDue), value(settingsDue), value(logCal), value(logDue),
+                logFailed ? 1 : 0, instrument},
                error);
 }
 
@@ -441,7 +455,29 @@ bool CHistoryWriter::RederiveAll(QString *error)
                      {facts.bumpTestRequired ? 1 : 0, CHistoryFields::Ms(facts.lastCalDate), instrument}, error))
                 return false;
         }
-        if (!StoreCalibrations(instrument, CHistoryCalibrationFinder::Find(events), error) || !RefreshDue(instrument, error))
+        if (!StoreCalibrations(instrument, CHistoryCalibrationFinder::Find(events), error))
+            return false;
+    }
+    return true;
+}
+
+bool CHistoryWriter::Upgraded(int from, QString *error)
+{
+    if (from == 1)
+        return RederiveAll(error);
+    if (from != 2)
+        return true;
+    if (!CHistoryRekey::Run(m_db, error))
+        return false;
+    // Both reckonings of every instrument's due date, from what it holds.
+    QSqlQuery ids = m_db.Query();
+    if (!m_db.Prepare(ids, QStringLiteral("SELECT id FROM instrument"), error) || !m_db.Exec(ids, error))
+        return false;
+    QList<qint64> instruments;
+    while (ids.next())
+        instruments.append(ids.value(0).toLongLong());
+    for (qint64 instrument : instruments) {
+        if (!RefreshDue(instrument, error))
             return false;
     }
     return true;

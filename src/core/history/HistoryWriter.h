@@ -32,10 +32,14 @@ public:
     // Works out the instrument's last calibration and bump test and their due
     // dates from its calibration rows and newest settings.
     bool RefreshDue(qint64 instrument, QString *error);
-    // Finds every instrument's calibrations again from its stored events (migration to version 2).
-    bool RederiveAll(QString *error);
+    // The data step after the statements that take the schema from version
+    // `from` to `from + 1`.
+    bool Upgraded(int from, QString *error);
 
 private:
+    // Finds every instrument's calibrations again from its stored events (to
+    // version 2; the due dates follow in the step to version 3).
+    bool RederiveAll(QString *error);
     qint64 Existing(const char *table, const QString &opKey, QString *error);
     qint64 InstrumentFor(const QString &serial, const QDateTime &time, QString *error);
     // The row of the serial, made when missing; last seen stays as it is.

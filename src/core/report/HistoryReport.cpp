@@ -1,6 +1,8 @@
 // The calibration due list and the calibration record.
 #include "HistoryReport.h"
 
+#include "CalibrationCertificate.h"
+#include "history/HistoryDue.h"
 #include "history/HistoryStore.h"
 #include "platform/ProfileFile.h"
 
@@ -116,6 +118,20 @@ QString CHistoryReport::StatusText(const HistoryFleetRow &row, const QDateTime &
     return QStringLiteral("Due in %1").arg(Days(days));
 }
 
+QString CHistoryReport::DueDisagreement(const HistoryFleetRow &row)
+{
+    return CHistoryDue::Disagreement(row);
+}
+
+QString CHistoryReport::StatusWithDisagreement(const HistoryFleetRow &row, const QDateTime &now)
+{
+    const QString status = StatusText(row, now);
+    const QString differ = DueDisagreement(row);
+    if (differ.isEmpty())
+        return status;
+    return status.isEmpty() ? differ : QStringLiteral("%1 (%2)").arg(status, differ);
+}
+
 QString CHistoryReport::SensorName(int sensor, const QString &optionsText)
 {
     switch (sensor) {
@@ -162,7 +178,7 @@ QString CHistoryReport::DueListHtml(const QList<HistoryFleetRow> &rows, int with
         html += Fixed(r.serial, true) + Cell(r.instrumentId) + Cell(r.configuration) + Fixed(LocalDate(r.lastCalibration))
                 + Fixed(LocalDate(r.calibrationDue), Before(r.calibrationDue, now)) + Fixed(LocalDate(r.lastBumpTest))
                 + Fixed(LocalDate(r.bumpTestDue), Before(r.bumpTestDue, now));
-        const QString status = StatusText(r, now);
+        const QString status = StatusWithDisagreement(r, now);
         html += late ? QStringLiteral("<td><b><font color=\"%1\">%2</font></b></td>").arg(OverdueColour, Esc(status))
                      : Cell(status);
         html += QStringLiteral("</tr>");
@@ -171,9 +187,15 @@ QString CHistoryReport::DueListHtml(const QList<HistoryFleetRow> &rows, int with
 }
 
 QString CHistoryReport::CalibrationRecordHtml(const HistoryInstrument &instrument, const std::optional<HistoryFleetRow> &fleet,
-                                              const QList<HistoryCalibration> &calibrations, const QString &optionsText,
-                                              const QDateTime &now)
+                                              const QList<HistoryCalibration> &calibrations, const QList<HistorySnapshot> &snapshots,
+                                              const QList<HistoryLogRetrieval> &retrievals, const QDateTime &now)
 {
+    const HistorySnapshot *newest = nullptr;
+    for (const HistorySnapshot &s : snapshots) {
+        if (!newest || s.time > newest->time)
+            newest = &s;
+    }
+    const QString optionsText = newest ? newest->optionsText : QString();
     QString html = Heading(CalibrationRecordTitle(instrument.serial), Made(now));
 
     // The instrument's particulars as a two-column table.
@@ -200,6 +222,19 @@ QString CHistoryReport::CalibrationRecordHtml(const HistoryInstrument &instrumen
         };
         html += fact(QStringLiteral("Last calibration"), fleet->lastCalibration.isValid() ? Esc(LocalDate(fleet->lastCalibration)) : QStringLiteral("-"));
         html += fact(QStringLiteral("Calibration due"), due(fleet->calibrationDue));
+        // The two reckonings the due date is the earlier of.
+        if (fleet->instrumentDue.isValid())
+            html += fact(QStringLiteral("Due by the instrument"),
+                         Esc(QStringLiteral("%1 (last calibration date in its settings plus the interval)").arg(LocalDate(fleet->instrumentDue))));
+        if (fleet->logDue.isValid())
+            html += fact(QStringLiteral("Due by the log"),
+                         Esc(QStringLiteral("%1 (%2 %3)")
+                                 .arg(LocalDate(fleet->logDue),
+                                      fleet->logCalibrationFailed ? QStringLiteral("calibration failed") : QStringLiteral("calibrated"),
+                                      LocalDateTime(fleet->logCalibration))));
+        const QString differ = DueDisagreement(*fleet);
+        if (!differ.isEmpty())
+            html += fact(QStringLiteral("Due dates differ"), QStringLiteral("<b><font color=\"%1\">%2</font></b>").arg(OverdueColour, Esc(differ)));
         if (instrument.bumpTestRequired || fleet->bumpTestDue.isValid())
             html += fact(QStringLiteral("Bump test due"), due(fleet->bumpTestDue));
     }
@@ -231,6 +266,7 @@ QString CHistoryReport::CalibrationRecordHtml(const HistoryInstrument &instrumen
         }
         html += QStringLiteral("</table>");
     }
+    html += CCalibrationCertificate::Html(calibrations, snapshots, retrievals, instrument.configuration);
     html += QStringLiteral("<p><br>Checked by: ______________________________ &nbsp;&nbsp; Date: ________________</p>");
     return html;
 }
@@ -269,8 +305,7 @@ std::unique_ptr<QTextDocument> CHistoryReport::CalibrationRecord(const CHistoryS
         if (r.serial == serial)
             fleet = r;
     }
-    const QList<HistorySnapshot> snapshots = store.Snapshots(serial);
-    const QString options = snapshots.isEmpty() ? QString() : snapshots.constFirst().optionsText;
-    return Document(CalibrationRecordHtml(*instrument, fleet, store.Calibrations(serial), options, now),
+    return Document(CalibrationRecordHtml(*instrument, fleet, store.Calibrations(serial), store.Snapshots(serial),
+                                          store.Retrievals(serial), now),
                     CalibrationRecordTitle(serial));
 }

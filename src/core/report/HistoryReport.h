@@ -31,6 +31,13 @@ public:
     // What the fleet table's status column and the due list say about a
     // row: "Calibration overdue", "Due in 12 days", empty without due dates.
     static QString StatusText(const HistoryFleetRow &row, const QDateTime &now);
+    // When the instrument's own due date and the log's lie more than a day
+    // apart: "instrument: due 2026-03-14; log: calibrated 2026-12-04" (or
+    // "log: calibration failed 2026-12-04"); empty otherwise. The date
+    // shown as due is the earlier of the two.
+    static QString DueDisagreement(const HistoryFleetRow &row);
+    // StatusText followed by the disagreement in brackets, when there is one.
+    static QString StatusWithDisagreement(const HistoryFleetRow &row, const QDateTime &now);
     // "HC", "O2", "Toxic 1 (CO)": the toxic gases as the options text names them.
     static QString SensorName(int sensor, const QString &optionsText = QString());
     static QString LocalDate(const QDateTime &utc);
@@ -38,11 +45,12 @@ public:
 
     // withinDays < 0: every instrument with a due date.
     static QString DueListHtml(const QList<HistoryFleetRow> &rows, int withinDays, const QDateTime &now);
-    // fleet: the instrument's fleet row (due dates); optionsText: its newest
-    // snapshot, for the gas names and the calibration interval.
+    // fleet: the instrument's fleet row (due dates); snapshots: its settings
+    // (the newest gives the gas names, each calibration the ones in force
+    // then); retrievals: who brought each calibration's log.
     static QString CalibrationRecordHtml(const HistoryInstrument &instrument, const std::optional<HistoryFleetRow> &fleet,
-                                         const QList<HistoryCalibration> &calibrations, const QString &optionsText,
-                                         const QDateTime &now);
+                                         const QList<HistoryCalibration> &calibrations, const QList<HistorySnapshot> &snapshots,
+                                         const QList<HistoryLogRetrieval> &retrievals, const QDateTime &now);
 
     // The same, read from a store and made into documents with the report
     // font. nullptr for a serial the history does not know.

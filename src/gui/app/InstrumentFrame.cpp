@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QMdiArea>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QTimer>
 
@@ -66,11 +67,18 @@ void CInstrumentFrame::ShowAtPlacement()
 {
     CPlacement placement;
     if (CPlacement::Read(windowTitle(), &placement)) {
-        setGeometry(placement.normal);
-        m_normal = placement.normal;
+        const QScopedValueRollback<bool> fitting(m_fitting, true);
+        m_stored = placement.normal;
+        // Stored at another size of the main window, the rectangle may reach
+        // past the client area, taking the title bar's buttons out of reach.
+        const QSize area = AreaSize();
+        const QRect normal = area.isEmpty() ? placement.normal : InsideArea(placement.normal, area);
+        setGeometry(normal);
+        m_normal = normal;
         switch (placement.showCmd) {
         case CPlacement::Maximised:
             if (MaximiseFitsForm()) {
+                m_stored = QRect();
                 show();
                 FitToForm();
             } else {
@@ -82,8 +90,13 @@ void CInstrumentFrame::ShowAtPlacement()
             break;
         default:
             show();
+            KeepInsideArea(); // a window that cannot shrink as far as the rectangle
             break;
         }
+        // The client area may not have its final size yet (a main window
+        // maximised by the desktop after it first showed).
+        if (QMdiArea *client = mdiArea())
+            client->installEventFilter(this);
         return;
     }
     if (m_view && m_view->MaximiseWithoutPlacement()) {
@@ -103,9 +116,48 @@ void CInstrumentFrame::FitToForm()
     QSize size = FormSize() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
     // A form larger than the client area scrolls inside a window that still
     // fits, so its title bar and edges stay within reach.
-    if (QMdiArea *area = mdiArea())
-        size = size.boundedTo(area->viewport()->size());
+    if (const QSize area = AreaSize(); !area.isEmpty())
+        size = size.boundedTo(area);
     resize(size);
+    // Placed by the client area at its first size, the window may reach past
+    // the area's edge once it has the size of its form.
+    KeepInsideArea();
+}
+
+QSize CInstrumentFrame::AreaSize() const
+{
+    // The client area without the scroll bars that a window reaching past
+    // its edge brings up.
+    QMdiArea *area = mdiArea();
+    return area ? area->maximumViewportSize() : QSize();
+}
+
+QRect CInstrumentFrame::InsideArea(const QRect &rect, const QSize &area)
+{
+    QRect inside(rect.topLeft(), rect.size().boundedTo(area));
+    if (inside.left() + inside.width() > area.width())
+        inside.moveLeft(area.width() - inside.width());
+    if (inside.top() + inside.height() > area.height())
+        inside.moveTop(area.height() - inside.height());
+    inside.moveTopLeft(QPoint(qMax(0, inside.left()), qMax(0, inside.top())));
+    return inside;
+}
+
+void CInstrumentFrame::KeepInsideArea()
+{
+    if (isMinimized() || isMaximized())
+        return;
+    const QSize area = AreaSize();
+    if (area.isEmpty())
+        return;
+    const QRect inside = InsideArea(geometry(), area);
+    if (inside.size() != size())
+        resize(inside.size());
+    // A window that cannot shrink that far keeps its title bar and left edge in view.
+    const QRect now(inside.topLeft(), size());
+    const QRect placed = InsideArea(now, area.expandedTo(size()));
+    if (placed.topLeft() != pos())
+        move(placed.topLeft());
     TrackNormal();
 }
 
@@ -129,7 +181,8 @@ void CInstrumentFrame::SavePlacement() const
 {
     CPlacement placement;
     placement.showCmd = isMinimized() ? CPlacement::Minimised : isMaximized() ? CPlacement::Maximised : CPlacement::Normal;
-    placement.normal = NormalRect();
+    // A stored rectangle the user never moved from survives a smaller client area.
+    placement.normal = m_stored.isValid() ? m_stored : NormalRect();
     CPlacement::Write(windowTitle(), placement);
 }
 
@@ -152,14 +205,35 @@ void CInstrumentFrame::changeEvent(QEvent *event)
         });
 }
 
+bool CInstrumentFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize && watched == mdiArea() && m_stored.isValid() && !isMinimized() && !isMaximized()) {
+        // The client area changed size under a window still at its stored
+        // rectangle: that rectangle again, as far as it now fits.
+        const QScopedValueRollback<bool> fitting(m_fitting, true);
+        const QSize area = AreaSize();
+        setGeometry(area.isEmpty() ? m_stored : InsideArea(m_stored, area));
+        KeepInsideArea();
+    }
+    return QMdiSubWindow::eventFilter(watched, event);
+}
+
 void CInstrumentFrame::moveEvent(QMoveEvent *event)
 {
     QMdiSubWindow::moveEvent(event);
-    TrackNormal();
+    Moved();
 }
 
 void CInstrumentFrame::resizeEvent(QResizeEvent *event)
 {
     QMdiSubWindow::resizeEvent(event);
+    Moved();
+}
+
+void CInstrumentFrame::Moved()
+{
+    // Moved or sized by the user or by a command: its stored rectangle is history.
+    if (!m_fitting && isVisible() && !isMinimized() && !isMaximized())
+        m_stored = QRect();
     TrackNormal();
 }

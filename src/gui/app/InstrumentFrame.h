@@ -29,6 +29,11 @@ public:
     // Restores a minimised or maximised window and sizes it so that the whole
     // form shows.
     void FitToForm();
+    // Moves the window, and shrinks it when it is larger, so that all of it
+    // lies in the visible part of the client area; one that does stays put.
+    void KeepInsideArea();
+    // rect moved, and shrunk where it is larger, to lie inside (0,0) - area.
+    static QRect InsideArea(const QRect &rect, const QSize &area);
     // Moves the window without resizing it to the left or right edge and the
     // top or bottom edge of the client area.
     void Place(bool left, bool top);
@@ -38,6 +43,7 @@ public:
     QRect NormalRect() const;
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
@@ -48,10 +54,16 @@ private:
     bool MaximiseFitsForm() const;
     QSize FormSize() const;
     void TrackNormal();
+    void Moved();
+    QSize AreaSize() const;
 
     QPointer<CInstrumentView> m_view;
     QWidget *m_content = nullptr;
     QScrollArea *m_scroll = nullptr;
     QSize m_defaultSize;
     QRect m_normal;
+    // The stored placement's rectangle while the window stands where that
+    // placement put it, however far a small client area squeezed it.
+    QRect m_stored;
+    bool m_fitting = false;
 };

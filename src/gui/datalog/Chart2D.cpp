@@ -39,6 +39,8 @@ CChart2D::CChart2D(QWidget *parent) : QWidget(parent), m_plot(new QCustomPlot(th
     m_plot->yAxis->ticker()->setTickCount(4);
     m_plot->yAxis->setRange(0, 1);
 
+    m_minimumMargins = m_plot->axisRect()->minimumMargins();
+
     m_marker = new QCPItemStraightLine(m_plot);
     m_marker->setClipToAxisRect(true);
     m_marker->setVisible(false);
@@ -155,6 +157,29 @@ void CChart2D::HideMarker()
 bool CChart2D::MarkerVisible() const
 {
     return m_marker->visible();
+}
+
+QMargins CChart2D::NaturalSideMargins() const
+{
+    // The plot's own layout passes, without drawing: ticks and their labels
+    // follow the axis ranges only, so the margins found stay right until a
+    // range changes.
+    QCPAxisRect *rect = m_plot->axisRect();
+    const QMargins set = rect->minimumMargins();
+    rect->setMinimumMargins(m_minimumMargins);
+    m_plot->plotLayout()->update(QCPLayoutElement::upPreparation);
+    m_plot->plotLayout()->update(QCPLayoutElement::upMargins);
+    const QMargins need = rect->margins();
+    rect->setMinimumMargins(set);
+    return need;
+}
+
+void CChart2D::SetSideMargins(int left, int right)
+{
+    QCPAxisRect *rect = m_plot->axisRect();
+    rect->setMinimumMargins(QMargins(qMax(left, m_minimumMargins.left()), m_minimumMargins.top(),
+                                     qMax(right, m_minimumMargins.right()), m_minimumMargins.bottom()));
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void CChart2D::Draw(QPainter *painter, const QRect &rect)

@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QMargins>
 #include <QPen>
 #include <QWidget>
 
@@ -51,6 +52,12 @@ public:
     bool MarkerVisible() const;
     double MarkerX() const { return m_markerX; }
 
+    // The left and right margins of the plot area this chart's own axis
+    // labels need.
+    QMargins NaturalSideMargins() const;
+    // Sets them to at least left and right, so that stacked charts line up.
+    void SetSideMargins(int left, int right);
+
     // Draws the chart into rect on painter, as it would show at that size.
     void Draw(QPainter *painter, const QRect &rect);
     QCustomPlot *Plot() const { return m_plot; }
@@ -72,4 +79,5 @@ private:
     double m_markerX = 0.0;
     bool m_hasData = false;
     QColor m_background;
+    QMargins m_minimumMargins;
 };

@@ -8,18 +8,19 @@
 #include "app/FileViewer.h"
 #include "app/FileViewerDoc.h"
 #include "app/GuiPrompt.h"
+#include "app/ProgressDialog.h"
 #include "app/ViewRegistry.h"
 #include "datalog/LogChartSetup.h"
 #include "datalog/LogCsv.h"
-#include "datalog/LogCsvReader.h"
+#include "datalog/LogCsvLoad.h"
 #include "datalog/LogList.h"
 #include "datalog/LogPrint.h"
 #include "datalog/LogRetrieval.h"
 #include "datalog/LogSensorSource.h"
 #include "document/InstrumentDoc.h"
+#include "document/TransferProgress.h"
 #include "platform/Preferences.h"
 
-#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -37,6 +38,7 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <limits>
 
 ALTAVO_REGISTER_VIEW(CLog, "Log View", 32780, true)
 
@@ -50,7 +52,9 @@ constexpr int ProblemsShown = 10;
 
 CLog::CLog(CInstrumentDoc &doc, QWidget *parent)
     : CInstrumentView(doc, LogTitle, parent), m_log(std::make_unique<CLogRetrieval>(doc)),
-      m_ownPrompt(std::make_unique<CGuiPrompt>(this)), m_prompt(m_ownPrompt.get()),
+      m_load(std::make_unique<CLogCsvLoad>()), m_loadProgress(new CTransferProgress(this)),
+      m_loadWindow(new CProgressDialog(*m_loadProgress, this)), m_ownPrompt(std::make_unique<CGuiPrompt>(this)),
+      m_prompt(m_ownPrompt.get()),
       m_model(new CLogTableModel(*m_log, this)), m_list(new QTableView(this)), m_chart(new CLogChart(*m_log, this)),
       m_splitter(new QSplitter(Qt::Vertical, this)), m_sessionBox(new QLineEdit(this))
 {
@@ -73,6 +77,7 @@ CLog::CLog(CInstrumentDoc &doc, QWidget *parent)
     button(QStringLiteral("Load"), &CLog::Load);
     button(QStringLiteral("Save"), [this] { Save(); });
     button(QStringLiteral("Print Data"), &CLog::PrintData);
+    button(QStringLiteral("Add to History"), &CLog::AddToHistory)->hide();
     bar->addSpacing(12);
     button(QStringLiteral("Sessions"), &CLog::ShowSessionsDialog);
     button(QStringLiteral("<<"), [this] { m_log->PreviousSession(); })->setFixedWidth(32);
@@ -142,12 +147,22 @@ CLog::CLog(CInstrumentDoc &doc, QWidget *parent)
     connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this, &CLog::OnListScrolled);
     connect(m_chart, &CLogChart::TimeClicked, this, &CLog::PlaceMarkerAt);
 
+    // A file is read on a thread of its own; its window's Cancel stops it.
+    connect(m_load.get(), &CLogCsvLoad::Progress, this, [this](qint64 position, qint64) {
+        m_loadProgress->SetPosition(int(qMin<qint64>(position, std::numeric_limits<int>::max())));
+    });
+    connect(m_load.get(), &CLogCsvLoad::Finished, this, &CLog::OnLoaded);
+    connect(m_loadProgress, &CTransferProgress::Closed, this, &CLog::CancelLoad);
+
     RefreshSetup();
     UpdateControls();
 }
 
 CLog::~CLog()
 {
+    // A file still being read is dropped, its thread ended first.
+    m_load.reset();
+    delete m_loadWindow;
     // The model and the chart read the log's entries until they go.
     delete m_list;
     delete m_chart;
@@ -182,7 +197,7 @@ QString CLog::SessionBoxText() const
 
 bool CLog::CanPrint() const
 {
-    return !m_log->Busy() && !m_log->Entries().isEmpty();
+    return !m_log->Busy() && !Loading() && !m_log->Entries().isEmpty();
 }
 
 void CLog::Print(QPrinter *printer)
@@ -194,15 +209,39 @@ void CLog::Print(QPrinter *printer)
     viewer.Print(printer);
 }
 
+void CLog::SetAddToHistory(AddToHistoryFunction add)
+{
+    m_addToHistory = std::move(add);
+    if (QPushButton *b = Button(QStringLiteral("Add to History")))
+        b->setVisible(bool(m_addToHistory));
+}
+
+void CLog::AddToHistory()
+{
+    if (!m_addToHistory)
+        return;
+    if (m_loadedFile.isEmpty() || m_log->Busy() || Loading()) {
+        // A log fetched from the instrument is in the history already.
+        Report(QStringLiteral("Add to History takes a saved log: load a CSV file first."));
+        return;
+    }
+    const QString told = m_addToHistory(m_loadedFile, m_log->Entries());
+    if (!told.isEmpty() && m_prompt)
+        m_prompt->Message(LogTitle, told, IUserPrompt::Icon::Information);
+}
+
 void CLog::Start()
 {
+    if (Loading())
+        return;
+    m_loadedFile.clear();
     m_log->Start();
     m_list->setFocus();
 }
 
 void CLog::UpdateControls()
 {
-    const bool idle = !m_log->Busy();
+    const bool idle = !m_log->Busy() && !Loading();
     const bool rows = m_model->rowCount() > 0 || !m_log->Entries().isEmpty();
     const int sessions = int(m_log->Sessions().size());
     const int current = m_log->CurrentSession();
@@ -264,7 +303,11 @@ void CLog::OnRowChanged(int row)
     if (row < 0 || row >= m_log->Entries().size())
         return;
     const QDateTime t = m_log->Entries().at(row).time;
-    const int session = LogChartSeries::SessionAt(m_log->Entries(), m_log->Sessions(), t);
+    // A row shows the session it belongs to. Its time alone may lie in a
+    // later session too when the instrument's clock was set back in between.
+    int session = LogChartSeries::SessionOfEntry(m_log->Sessions(), row);
+    if (session < 0)
+        session = LogChartSeries::SessionAt(m_log->Entries(), m_log->Sessions(), t);
     if (session >= 0 && session != m_log->CurrentSession())
         m_log->SelectSession(session);
     m_chart->PlaceMarker(t);
@@ -366,28 +409,50 @@ void CLog::Load()
 
 bool CLog::LoadFrom(const QString &path)
 {
-    if (m_log->Busy())
+    if (m_log->Busy() || Loading())
         return false;
-    m_log->Clear();
     const CSettingsImage &settings = Document().Settings();
-    const LogCsvReader reader(LogSensorSource::ToxicTable(settings), LogSensorSource::HCFullScale(settings));
-    CTransferProgress &progress = Document().LogProgress();
-    progress.Show(CLogRetrieval::ProgressCaption);
-    progress.SetRange(0, int(qMin<qint64>(QFileInfo(path).size(), std::numeric_limits<int>::max())));
-    progress.SetPosition(0);
-    const LogCsvReader::Result result = reader.Load(path, [&progress](qint64 position, qint64) {
-        progress.SetPosition(int(qMin<qint64>(position, std::numeric_limits<int>::max())));
-        // The bar moves while a large file is read; nothing else may start meanwhile.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    });
-    progress.Close();
-    m_log->SetLoaded(result.entries, result.sensors);
-    m_list->setFocus();
+    m_loadProgress->Show(CLogRetrieval::ProgressCaption);
+    m_loadProgress->SetRange(0, int(qMin<qint64>(QFileInfo(path).size(), std::numeric_limits<int>::max())));
+    m_loadProgress->SetPosition(0);
+    m_load->Start(path, LogCsvReader(LogSensorSource::ToxicTable(settings), LogSensorSource::HCFullScale(settings)));
+    UpdateControls();
+    return true;
+}
+
+bool CLog::Loading() const
+{
+    return m_load && m_load->Running();
+}
+
+void CLog::CancelLoad()
+{
+    if (!Loading())
+        return;
+    m_load->Cancel();
+    m_loadProgress->Close();
+    UpdateControls();
+    emit LoadFinished(false);
+}
+
+void CLog::OnLoaded(const LogCsvReader::Result &result, const QList<LogSession> &sessions)
+{
+    m_loadProgress->Close();
+    const QString path = m_load->Path();
+    // A file that could not be read at all leaves the list as it was; one
+    // that failed part way shows the rows read before the fault.
+    const bool shown = result.Ok() || !result.entries.isEmpty();
+    if (shown) {
+        QList<LogRecord> replaced = m_log->Entries();
+        m_log->SetLoaded(result.entries, result.sensors, sessions);
+        m_load->Release(std::move(replaced));
+        m_loadedFile = result.Ok() ? path : QString();
+        m_list->setFocus();
+    }
+    UpdateControls();
     if (!result.Ok()) {
         Report(result.detail.isEmpty() ? result.error : result.error + QLatin1Char('\n') + result.detail);
-        return false;
-    }
-    if (!result.problems.isEmpty()) {
+    } else if (!result.problems.isEmpty()) {
         QStringList lines;
         for (int i = 0; i < result.problems.size() && i < ProblemsShown; ++i) {
             const LogCsvReader::Problem &p = result.problems.at(i);
@@ -398,7 +463,7 @@ bool CLog::LoadFrom(const QString &path)
         if (m_prompt)
             m_prompt->Message(LogTitle, lines.join(QLatin1Char('\n')), IUserPrompt::Icon::Warning);
     }
-    return true;
+    emit LoadFinished(shown);
 }
 
 void CLog::ShowSessionsDialog()

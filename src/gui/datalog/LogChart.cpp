@@ -69,7 +69,13 @@ QList<CChart2D *> CLogChart::VisibleCharts() const
 
 void CLogChart::Build()
 {
-    qDeleteAll(m_charts);
+    // Deleted from the event loop: whatever asked for the new charts may be
+    // running inside one of the old ones.
+    for (CChart2D *chart : std::as_const(m_charts)) {
+        chart->hide();
+        m_layout->removeWidget(chart);
+        chart->deleteLater();
+    }
     m_charts.clear();
     const QList<LogSession> &sessions = m_log.Sessions();
     if (m_session < 0 || m_session >= sessions.size())
@@ -97,14 +103,35 @@ void CLogChart::Build()
             chart->SetYRange(0.0, 1.0);
         ApplyColors(chart, group.codes);
         connect(chart, &CChart2D::Clicked, this, [this, chart](double x) {
-            emit TimeClicked(QDateTime::fromSecsSinceEpoch(chart->TimeBase() + qint64(x), Qt::UTC));
+            const QDateTime t = QDateTime::fromSecsSinceEpoch(chart->TimeBase() + qint64(x), Qt::UTC);
+            // A click may bring another session into view and so rebuild the
+            // charts: that happens from the event loop, never inside the
+            // clicked chart's own mouse event.
+            QMetaObject::invokeMethod(this, [this, t] { emit TimeClicked(t); }, Qt::QueuedConnection);
         });
         m_layout->addWidget(chart, 1);
         m_charts.append(chart);
     }
+    AlignPlotAreas();
     ShowGroup(m_visible < m_charts.size() ? m_visible : AllGroups);
     if (m_marker.isValid())
         PlaceMarker(m_marker);
+}
+
+void CLogChart::AlignPlotAreas()
+{
+    // The stacked charts share one time axis: every plot area gets the widest
+    // side margins any chart's level labels need, so a time lies at the same
+    // x in all of them and the marker reads as one vertical line.
+    int left = 0;
+    int right = 0;
+    for (CChart2D *chart : std::as_const(m_charts)) {
+        const QMargins need = chart->NaturalSideMargins();
+        left = qMax(left, need.left());
+        right = qMax(right, need.right());
+    }
+    for (CChart2D *chart : std::as_const(m_charts))
+        chart->SetSideMargins(left, right);
 }
 
 void CLogChart::PlaceMarker(const QDateTime &t)

@@ -55,6 +55,7 @@ signals:
 
 private:
     void Build();
+    void AlignPlotAreas();
     void ApplyColors(CChart2D *chart, const QList<int> &codes);
     QColor BackgroundColor() const;
 

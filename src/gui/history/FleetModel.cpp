@@ -70,7 +70,7 @@ QString CFleetModel::Text(const HistoryFleetRow &row, int column) const
     case LastCalibration: return CHistoryReport::LocalDate(row.lastCalibration);
     case CalibrationDue: return CHistoryReport::LocalDate(row.calibrationDue);
     case LastBumpTest: return CHistoryReport::LocalDate(row.lastBumpTest);
-    case Status: return CHistoryReport::StatusText(row, m_now);
+    case Status: return CHistoryReport::StatusWithDisagreement(row, m_now);
     default: return {};
     }
 }

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,33 +17,44 @@ public:
 
     explicit CHistoryDatabaseDialog(QWidget *parent = nullptr);
 
-    // The preference the command-line program shares: empty for the default file.
+    // The preference the command-line program shares: empty for the default
+    // file. A password given in this run without "Remember password" is put
+    // back in for this run only; the preference never holds one.
     static QString StoredLocation();
     static void StoreLocation(const QString &location);
     // Empty when the location can be stored, else why not.
     static QString CheckLocation(const QString &location);
 
-    // The location as the form gives it: empty for the default file.
+    // The location as the form gives it, without the password: empty for the default file.
     QString Location() const;
     void SetLocation(const QString &location);
 
     QRadioButton *DefaultButton() const { return m_default; }
     QRadioButton *ServerButton() const { return m_server; }
     QLineEdit *AddressEdit() const { return m_address; }
+    QLineEdit *PasswordEdit() const { return m_password; }
+    QCheckBox *RememberBox() const { return m_remember; }
     QPushButton *TestButton() const { return m_test; }
     QLabel *TestResult() const { return m_result; }
 
     // Opens the chosen database once and says how it went under the form.
     bool TestConnection();
-    // Stores the location when it is well formed; otherwise says why and stays open.
+    // Stores the location when it is well formed, and with "Remember
+    // password" the password in the password file once the server took it;
+    // otherwise says why and stays open.
     void accept() override;
 
 private:
     void UpdateControls();
+    // A password typed into the address moves to the password field.
+    void TakePasswordFromAddress();
+    bool RememberPassword(const QString &location, const QString &password);
 
     QRadioButton *m_default;
     QRadioButton *m_server;
     QLineEdit *m_address;
+    QLineEdit *m_password;
+    QCheckBox *m_remember;
     QPushButton *m_test;
     QLabel *m_result;
 };

@@ -3,6 +3,7 @@
 
 #include "HistoryDatabaseDialog.h"
 #include "HistoryWindow.h"
+#include "LogHistoryImport.h"
 #include "UploadWatch.h"
 #include "boardtest/InteractiveTest.h"
 #include "datalog/Log.h"
@@ -74,6 +75,7 @@ void CHistoryService::Attach(CInstrumentView *view)
         connect(this, &CHistoryService::HistoryChanged, history, &CHistoryWindow::Refresh);
     } else if (auto *log = qobject_cast<CLog *>(view)) {
         m_recorder->WatchLog(log->Log());
+        CLogHistoryImport::Attach(*log, *m_store, [this] { emit HistoryChanged(); });
     } else if (auto *programming = qobject_cast<CProgramming *>(view)) {
         QPointer<QLineEdit> file = programming->FileEdit();
         m_recorder->WatchProgramming(programming->Engine(), [file] { return file ? file->text().trimmed() : QString(); });

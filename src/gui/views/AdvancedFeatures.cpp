@@ -3,6 +3,7 @@
 
 #include "AdvancedFeaturesLists.h"
 #include "FormRadioGroup.h"
+#include "FormSnapshot.h"
 #include "FormValueList.h"
 #include "app/ViewRegistry.h"
 #include "document/InstrumentDoc.h"
@@ -50,6 +51,8 @@ const char *const Unknown = "???";
 const char *const LastCal = "Last Cal Date: %1";
 const char *const NextCal = "Next Cal Due: %1";
 const char *const Never = "Never";
+// An interval longer than the list's last item, in days.
+const char *const LongInterval = "%d days";
 const char *const DateFormat = "MM/dd/yyyy";
 const char *const TcName = "HC";
 } // namespace Text
@@ -340,6 +343,19 @@ void CAdvancedFeatures::SetToxicSelectCount(int count)
 
 void CAdvancedFeatures::OnUpdate(int code, const CReplyNotice &notice)
 {
+    // Lists rebuilt for news from the instrument (the range table comes
+    // with every status poll) are not the user's edits: a level nobody
+    // touched goes on showing what the image holds.
+    const QList<QWidget *> untouched = m_shown.Unchanged();
+    OnNews(code, notice);
+    if (code == UpdateCode::Settings || code == UpdateCode::BeforeDownload)
+        return;
+    ShowHeldLevels(untouched);
+    m_shown.Take(untouched);
+}
+
+void CAdvancedFeatures::OnNews(int code, const CReplyNotice &notice)
+{
     CSettingsImage &s = Document().Settings();
     switch (code) {
     case UpdateCode::Settings:
@@ -355,11 +371,16 @@ void CAdvancedFeatures::OnUpdate(int code, const CReplyNotice &notice)
         }
         const int current = s.GetHCRangeIndex();
         // Range 0 decides the HC choices and the Toxic 2 wiring, range 2 is
-        // the second HC choice.
-        if (CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, current)
+        // the second HC choice. The words next to the table come with every
+        // status poll: only a table that changed rebuilds the lists, which
+        // would otherwise snap what the user is typing once a second.
+        const bool touches = CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, current)
             || CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, 0)
-            || CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, 2))
-            OnRangeChange();
+            || CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, 2);
+        if (!touches || RangeTable() == m_rangeTableShown)
+            break;
+        m_rangeTableShown = RangeTable();
+        OnRangeChange();
         if (CSettingsImage::BlockTouchesRangeRecord(notice.address, notice.count, 0))
             RelabelToxic(RowToxic2);
         break;
@@ -389,20 +410,32 @@ void CAdvancedFeatures::OnUpdate(int code, const CReplyNotice &notice)
     }
 }
 
+QByteArray CAdvancedFeatures::RangeTable() const
+{
+    const CSettingsImage &s = Document().Settings();
+    // The range in use picks the record the HC lists follow.
+    QByteArray table(1, char(s.GetHCRangeIndex()));
+    for (int r = 0; r < CRangeRecord::Count; ++r)
+        table += s.RangeRecord(r).Bytes();
+    return table;
+}
+
 void CAdvancedFeatures::Refresh()
 {
     const CSettingsImage &s = Document().Settings();
+    m_rangeTableShown = RangeTable();
 
     // 1. Levels: first bounded by the document's partner levels, then by the
     // selected ones, so the two lists of a sensor never cross.
     m_o2Alarms->SetValue(s.GetO2AlarmConfiguration());
+    // A level outside its list's bounds or between its steps is shown as it is.
     for (int r = 0; r < RowCount; ++r) {
         RebuildHigh(r, s.GetWarningAlarm(SensorOf(r)));
-        m_high[size_t(r)]->SelectValue(s.GetHighAlarm(SensorOf(r)));
+        m_high[size_t(r)]->ShowValue(s.GetHighAlarm(SensorOf(r)), LevelText(r, s.GetHighAlarm(SensorOf(r))));
     }
     for (int r = 0; r < RowCount; ++r) {
         RebuildWarning(r, s.GetHighAlarm(SensorOf(r)));
-        m_warning[size_t(r)]->SelectValue(s.GetWarningAlarm(SensorOf(r)));
+        m_warning[size_t(r)]->ShowValue(s.GetWarningAlarm(SensorOf(r)), LevelText(r, s.GetWarningAlarm(SensorOf(r))));
     }
     for (int r = 0; r < RowCount; ++r)
         RebuildHigh(r, m_warning[size_t(r)]->Value());
@@ -420,7 +453,7 @@ void CAdvancedFeatures::Refresh()
     selectPrefix(m_alarmDelay, QString::asprintf("%d", s.GetAlarmDelay()));
     m_lunch->SetValue(s.GetLunchBreak());
     selectPrefix(m_backLight, BackLightText(s.GetBackLightDelay()));
-    selectPrefix(m_calInterval, CalIntervalText(s.GetCalInterval()));
+    ShowCalInterval(s.GetCalInterval());
     m_bump->SetValue(s.GetBumpTest());
 
     // 3. Sensors.
@@ -452,7 +485,6 @@ void CAdvancedFeatures::Refresh()
     // 5. Calibration gases. The toxic choices are selected by their index:
     // a gas's four values need not be in order.
     RebuildHCCalGas();
-    m_calGas[RowHC]->SelectValue(s.GetCalGas(CSettingsImage::SensorHC));
     RebuildO2CalGas();
     m_calGas[RowO2]->SelectValue(s.GetCalGas(CSettingsImage::SensorO2));
     for (int row : {RowToxic1, RowToxic2}) {
@@ -473,35 +505,97 @@ void CAdvancedFeatures::Refresh()
     RelabelHC();
     RelabelToxic(RowToxic1);
     RelabelToxic(RowToxic2);
+    // The rebuilds above select list items; the levels are shown as they are.
+    ShowHeldLevels(Controls());
+    m_shown.Take(Controls());
+}
+
+void CAdvancedFeatures::ShowHeldLevels(const QList<QWidget *> &lists)
+{
+    const CSettingsImage &s = Document().Settings();
+    for (int r = 0; r < RowCount; ++r) {
+        const double high = s.GetHighAlarm(SensorOf(r)), warning = s.GetWarningAlarm(SensorOf(r));
+        if (lists.contains(m_high[size_t(r)]))
+            m_high[size_t(r)]->ShowValue(high, LevelText(r, high));
+        if (lists.contains(m_warning[size_t(r)]))
+            m_warning[size_t(r)]->ShowValue(warning, LevelText(r, warning));
+    }
+    const auto choices = Lists::HCCalGasChoices(s);
+    if (choices && lists.contains(m_calGas[RowHC])) {
+        const double calGas = s.GetCalGas(CSettingsImage::SensorHC);
+        m_calGas[RowHC]->ShowValue(calGas, CSettingsCodec::FormatFixed(calGas, choices->values.decimals));
+    }
+}
+
+QString CAdvancedFeatures::LevelText(int row, double level) const
+{
+    const int decimals = row == RowO2 ? Lists::O2Decimals : Lists::AlarmDecimals(Document().Settings(), row);
+    return CSettingsCodec::FormatFixed(level, decimals);
+}
+
+QList<QWidget *> CAdvancedFeatures::Controls() const
+{
+    QList<QWidget *> controls;
+    for (int r = 0; r < RowCount; ++r)
+        controls << m_high[size_t(r)] << m_warning[size_t(r)] << m_calGas[size_t(r)] << m_select[size_t(r)];
+    controls << m_alarmDelay << m_backLight << m_calInterval << m_o2Alarms << m_latch << m_lunch << m_bump
+             << m_comfort << m_temperature << m_password[0] << m_password[1] << m_password[2];
+    return controls;
+}
+
+void CAdvancedFeatures::ShowCalInterval(int days)
+{
+    // The list ends at 26 weeks; a longer interval (an options file or
+    // another tool may set up to 399 days) is shown as an extra item in days,
+    // which reads back into the same code. An interval the list holds drops it.
+    const int listed = int(Lists::CalIntervalTexts().size());
+    while (m_calInterval->count() > listed)
+        m_calInterval->removeItem(m_calInterval->count() - 1);
+    const QString text = CalIntervalText(days);
+    for (int i = 0; i < m_calInterval->count(); ++i) {
+        if (m_calInterval->itemText(i).startsWith(text)) {
+            m_calInterval->setCurrentIndex(i);
+            return;
+        }
+    }
+    m_calInterval->addItem(QString::asprintf(Text::LongInterval, days));
+    m_calInterval->setCurrentIndex(m_calInterval->count() - 1);
 }
 
 void CAdvancedFeatures::Store()
 {
     CSettingsImage &s = Document().Settings();
-    for (int r = 0; r < RowCount; ++r)
-        s.SetHighAlarm(SensorOf(r), CSettingsImage::CurrentRange, m_high[size_t(r)]->Value());
-    for (int r = 0; r < RowCount; ++r)
-        s.SetWarningAlarm(SensorOf(r), CSettingsImage::CurrentRange, m_warning[size_t(r)]->Value());
-    if (m_o2Alarms->Value() >= 0)
+    // A control left as the last refresh filled it leaves its field alone:
+    // the lists cannot name every value the image can hold.
+    auto changed = [this](const QWidget *control) { return m_shown.Changed(control); };
+    for (int r = 0; r < RowCount; ++r) {
+        if (changed(m_high[size_t(r)]))
+            s.SetHighAlarm(SensorOf(r), CSettingsImage::CurrentRange, m_high[size_t(r)]->Value());
+    }
+    for (int r = 0; r < RowCount; ++r) {
+        if (changed(m_warning[size_t(r)]))
+            s.SetWarningAlarm(SensorOf(r), CSettingsImage::CurrentRange, m_warning[size_t(r)]->Value());
+    }
+    if (m_o2Alarms->Value() >= 0 && changed(m_o2Alarms))
         s.SetO2AlarmConfiguration(m_o2Alarms->Value());
-    if (m_latch->Value() >= 0)
+    if (m_latch->Value() >= 0 && changed(m_latch))
         s.SetAlarmLatch(m_latch->Value());
-    if (m_alarmDelay->currentIndex() >= 0)
+    if (m_alarmDelay->currentIndex() >= 0 && changed(m_alarmDelay))
         s.SetAlarmDelay(int(CFormValueList::LeadingNumber(m_alarmDelay->currentText())));
-    if (m_lunch->Value() >= 0)
+    if (m_lunch->Value() >= 0 && changed(m_lunch))
         s.SetLunchBreak(m_lunch->Value());
-    if (m_backLight->currentIndex() >= 0) {
+    if (m_backLight->currentIndex() >= 0 && changed(m_backLight)) {
         const QString text = m_backLight->currentText();
         const int n = int(CFormValueList::LeadingNumber(text));
         s.SetBackLightDelay(text.contains(QLatin1String("min")) ? n * 60 : n);
     }
-    if (m_calInterval->currentIndex() >= 0)
+    if (m_calInterval->currentIndex() >= 0 && changed(m_calInterval))
         s.SetCalInterval(CalIntervalDays(m_calInterval->currentText()));
-    if (m_bump->Value() >= 0)
+    if (m_bump->Value() >= 0 && changed(m_bump))
         s.SetBumpTest(m_bump->Value());
 
     const int hc = m_select[RowHC]->currentIndex();
-    if (hc >= 0) {
+    if (hc >= 0 && changed(m_select[RowHC])) {
         s.SetSensor(CSettingsImage::SensorHC, hc > 0);
         if (!s.RangeRecord(0).NotCh4Hex()) {
             const int range = s.GetHCRangeIndex();
@@ -511,27 +605,30 @@ void CAdvancedFeatures::Store()
                 s.SetHCRangeIndex(range - 2);
         }
     }
-    if (m_select[RowO2]->currentIndex() >= 0)
+    if (m_select[RowO2]->currentIndex() >= 0 && changed(m_select[RowO2]))
         s.SetSensor(CSettingsImage::SensorO2, m_select[RowO2]->currentIndex() > 0);
     for (int row : {RowToxic1, RowToxic2}) {
         const int item = m_select[size_t(row)]->currentIndex();
-        if (item < 0)
+        if (item < 0 || !changed(m_select[size_t(row)]))
             continue;
         s.SetSensor(SensorOf(row), item > 0);
         if (item > 0)
             s.SetSensorGas(SensorOf(row), item);
     }
-    s.SetCalWord(m_password[0]->text());
-    s.SetPassWord(m_password[1]->text());
-    s.SetLogWord(m_password[2]->text());
+    if (changed(m_password[0]))
+        s.SetCalWord(m_password[0]->text());
+    if (changed(m_password[1]))
+        s.SetPassWord(m_password[1]->text());
+    if (changed(m_password[2]))
+        s.SetLogWord(m_password[2]->text());
 
-    if (m_calGas[RowHC]->currentIndex() >= 0)
+    if (m_calGas[RowHC]->currentIndex() >= 0 && changed(m_calGas[RowHC]))
         s.SetCalGas(CSettingsImage::SensorHC, m_calGas[RowHC]->Value());
-    if (m_calGas[RowO2]->currentIndex() >= 0)
+    if (m_calGas[RowO2]->currentIndex() >= 0 && changed(m_calGas[RowO2]))
         s.SetCalGas(CSettingsImage::SensorO2, m_calGas[RowO2]->Value());
     for (int row : {RowToxic1, RowToxic2}) {
         const int choice = m_calGas[size_t(row)]->currentIndex();
-        if (choice < 0 || ToxicCarriesTC(row))
+        if (choice < 0 || ToxicCarriesTC(row) || !changed(m_calGas[size_t(row)]))
             continue;
         const int sensor = SensorOf(row);
         s.SetCalGas(sensor, m_calGas[size_t(row)]->Value());
@@ -544,10 +641,12 @@ void CAdvancedFeatures::Store()
             block[size_t(offset)] = quint8((block[size_t(offset)] & ~0x03) | (choice & 0x03));
         }
     }
-    if (m_comfort->Value() >= 0)
+    if (m_comfort->Value() >= 0 && changed(m_comfort))
         s.SetComfortAlert(m_comfort->Value());
-    if (m_temperature->Value() >= 0)
+    if (m_temperature->Value() >= 0 && changed(m_temperature))
         s.SetTemperatureAlarm(m_temperature->Value());
+    // The image now holds what the controls show.
+    m_shown.Take(Controls());
 }
 
 void CAdvancedFeatures::OnRangeChange()
@@ -613,6 +712,8 @@ void CAdvancedFeatures::OnGasChange(int row)
     const int item = m_select[size_t(row)]->currentIndex();
     if (item > 0 && item != s.GetSensorGas(sensor)) {
         s.SetSensorGas(sensor, item);
+        // The row's levels and choice now belong to another gas, whatever they read.
+        m_shown.Forget({m_high[size_t(row)], m_warning[size_t(row)], m_calGas[size_t(row)], m_select[size_t(row)]});
         const CToxicRecord &gas = s.ToxicRecord(item);
         // The new gas's defaults bound the first list: the stored warning is
         // still in the old gas's units and could shut the default high alarm out.
@@ -639,6 +740,7 @@ void CAdvancedFeatures::OnO2Preset(int configuration)
     if (configuration < 0 || configuration > 2)
         return;
     const Lists::O2Preset &p = Lists::O2PresetFor(configuration);
+    m_shown.Forget({m_high[RowO2], m_warning[RowO2], m_o2Alarms});
     m_high[RowO2]->Build(p.highFrom, p.highTo, Lists::O2Step, Lists::O2Decimals);
     m_warning[RowO2]->Build(p.warningFrom, p.warningTo, Lists::O2Step, Lists::O2Decimals);
     m_high[RowO2]->SelectValue(p.high);

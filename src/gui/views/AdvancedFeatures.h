@@ -3,6 +3,7 @@
 #pragma once
 
 #include "AdvancedFeaturesLists.h"
+#include "FormSnapshot.h"
 #include "InstrumentView.h"
 
 #include <array>
@@ -71,6 +72,7 @@ private:
     void RebuildHCSelect();
     void SetToxicSelectCount(int count);
 
+    void OnNews(int code, const CReplyNotice &notice);
     void Refresh();
     void Store();
     void OnRangeChange();
@@ -79,6 +81,15 @@ private:
     void OnGasChange(int row);
     void OnO2Preset(int configuration);
     void ShowNextCalDue();
+    void ShowCalInterval(int days);
+    // Shows the image's levels (and HC calibration gas) in those of the lists given.
+    void ShowHeldLevels(const QList<QWidget *> &lists);
+    // A level as the row's lists print it.
+    QString LevelText(int row, double level) const;
+    // The range in use and the four range records as the document holds them.
+    QByteArray RangeTable() const;
+    // Every control Store reads.
+    QList<QWidget *> Controls() const;
     void UpdateO2Buttons();
 
     std::array<CFormValueList *, RowCount> m_high{};
@@ -103,4 +114,8 @@ private:
     // The TimeKeeper block is read once the toxic table's count has come,
     // so that the toxic levels are converted with the gases they belong to.
     bool m_timeKeeperDue = false;
+    // What the last refresh showed: Store writes only what the user changed.
+    CFormSnapshot m_shown;
+    // The range table (and range) the HC lists were last built from.
+    QByteArray m_rangeTableShown;
 };

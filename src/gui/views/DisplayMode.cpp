@@ -167,13 +167,20 @@ void CDisplayMode::OnInitialUpdate()
     m_location->clear();
     for (int n = 1; n <= CSettingsImage::LocationCount; ++n)
         m_location->addItem(IdItem(n, s.LocationId(n)));
+    // The document may hold settings already; a download before they are
+    // read again stores what these lists show.
+    SelectOperatorAndLocation();
     m_battery->setRange(0, BatteryBars);
     m_battery->setValue(0);
 
+    // The labels, formats and divisors come from the settings and the gas
+    // records, the lists from the ID table: opened without an upload, the
+    // view has them read behind the toxic-table count.
     CInstrumentDoc &doc = Document();
     doc.ReadConfigurationA();
     doc.ReadConfigurationB();
     doc.ReadToxicTableCount();
+    doc.MarkSettingsDue();
 }
 
 double CDisplayMode::Divisor(int channel) const

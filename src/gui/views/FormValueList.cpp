@@ -76,6 +76,20 @@ void CFormValueList::SelectValue(double value)
         setEditText(itemText(chosen));
 }
 
+void CFormValueList::ShowValue(double value, const QString &text)
+{
+    SelectValue(value);
+    if (currentIndex() >= 0 && itemText(currentIndex()) == text)
+        return;
+    if (isEditable()) {
+        setEditText(text);
+        return;
+    }
+    addItem(text);
+    setItemData(count() - 1, int(Qt::AlignRight | Qt::AlignVCenter), Qt::TextAlignmentRole);
+    setCurrentIndex(count() - 1);
+}
+
 void CFormValueList::SetAligned(int index, const QString &text)
 {
     setItemText(index, text);

@@ -17,6 +17,11 @@ public:
     // Selects the first item whose number plus 0.001 exceeds value, else the
     // last item. Nothing happens on an empty list.
     void SelectValue(double value);
+    // Shows value, printed as text: selects the item SelectValue picks when
+    // that item reads text; otherwise shows the value as it is rather than a
+    // neighbouring item: as the typed text of an editable list, or as an
+    // extra last item of a drop-down list (the next Build drops it).
+    void ShowValue(double value, const QString &text);
     // Fills the list with start, start + step, ... up to end (with a hundredth
     // of a step of slack for the sums' rounding), at most MaxItems items.
     // Items whose text is unchanged are left alone; when anything changed the

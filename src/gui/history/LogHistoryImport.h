@@ -1,0 +1,37 @@
+// "Add to History" in the log window: the CSV file the window shows goes into the history as an import, for the instrument the file names or the one the user gives once.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class CHistoryStore;
+class CLog;
+struct LogRecord;
+
+class CLogHistoryImport : public QObject
+{
+    Q_OBJECT
+public:
+    // Asked when the history cannot tell the file's instrument: the serial
+    // number typed or chosen (known: the history's serials), empty to cancel.
+    using SerialAsker = std::function<QString(const QString &path, const QStringList &known)>;
+
+    // Gives the log window its "Add to History" command; changed() runs after
+    // something was written.
+    static CLogHistoryImport *Attach(CLog &log, CHistoryStore &store, std::function<void()> changed = {});
+
+    CLogHistoryImport(CLog &log, CHistoryStore &store, std::function<void()> changed);
+    void SetSerialAsker(SerialAsker asker) { m_asker = std::move(asker); }
+    // What the command tells the user.
+    QString Add(const QString &path, const QList<LogRecord> &entries);
+
+    // "0001e240" -> "0001E240"; empty when the text is no serial number.
+    static QString NormalSerial(const QString &text);
+
+private:
+    CHistoryStore &m_store;
+    std::function<void()> m_changed;
+    SerialAsker m_asker;
+};
