@@ -60,6 +60,8 @@ private:
 
 void TestHistoryAccessDialog::initTestCase()
 {
+    if (!ALTAVO_HAVE_LIBPQ)
+        QSKIP("this build has no PostgreSQL client");
     UseTemporarySettings(m_settings);
     QApplication::setOrganizationName(QString::fromLatin1(Pref::Organisation));
     QApplication::setApplicationName(QString::fromLatin1(Pref::Application));

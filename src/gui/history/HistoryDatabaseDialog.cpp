@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSqlDatabase>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -55,6 +56,10 @@ CHistoryDatabaseDialog::CHistoryDatabaseDialog(QWidget *parent)
     auto *hint = new QLabel(QStringLiteral("postgresql://user@host[:port]/database[?sslmode=verify-full&sslrootcert=ca.crt],\n"
                                            "?host=/socket/folder for a local server, or postgresql:///?service=name"),
                             this);
+    if (!SharedServerAvailable()) {
+        hint->setText(QStringLiteral("Not in this build: it keeps the history in the SQLite file on this computer."));
+        m_server->setEnabled(false);
+    }
     m_password->setEchoMode(QLineEdit::Password);
     m_password->setPlaceholderText(QStringLiteral("from the password file when empty"));
     m_remember->setToolTip(QDir::toNativeSeparators(CHistoryPasswordFile::Path(CHistoryLocation())));
@@ -148,6 +153,11 @@ QString CHistoryDatabaseDialog::CheckLocation(const QString &location)
     return {};
 }
 
+bool CHistoryDatabaseDialog::SharedServerAvailable()
+{
+    return ALTAVO_HAVE_LIBPQ && QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"));
+}
+
 QString CHistoryDatabaseDialog::Location() const
 {
     return m_server->isChecked() ? CHistoryLocation::WithoutPassword(m_address->text().trimmed()) : QString();
@@ -155,7 +165,7 @@ QString CHistoryDatabaseDialog::Location() const
 
 void CHistoryDatabaseDialog::SetLocation(const QString &location)
 {
-    const bool server = location.trimmed().startsWith(Scheme, Qt::CaseInsensitive);
+    const bool server = SharedServerAvailable() && location.trimmed().startsWith(Scheme, Qt::CaseInsensitive);
     (server ? m_server : m_default)->setChecked(true);
     QString password;
     m_address->setText(server ? CHistoryLocation::WithoutPassword(location.trimmed(), &password) : QString());
@@ -176,6 +186,7 @@ void CHistoryDatabaseDialog::TakePasswordFromAddress()
 
 void CHistoryDatabaseDialog::UpdateControls()
 {
+    m_server->setEnabled(SharedServerAvailable());
     m_address->setEnabled(m_server->isChecked());
     m_password->setEnabled(m_server->isChecked());
     m_remember->setEnabled(m_server->isChecked());
