@@ -19,6 +19,8 @@ public:
         int withinDays = 30;       // history due --within DAYS
         QString serialNumber;      // history import-csv --serial SERIAL
         QString pdfFile;           // history due / show SERIAL --pdf FILE: the report as a PDF file
+        QString copyFrom;          // history copy --from URL; empty: the location above
+        QString copyTo;            // history copy --to URL
     };
 
     // The location the options name, the preference, or the default file.
@@ -33,7 +35,7 @@ public:
     static void Report(const CHistoryRecorder &recorder, const CHistoryStore *store, bool verbose);
 
     // "history list", "history show SERIAL", "history due", "history
-    // import-csv FILE": args are the words after "history". Returns a CliExit status.
+    // import-csv FILE", "history copy --to URL": args are the words after "history". Returns a CliExit status.
     static int Run(const QStringList &args, const Options &options);
 
     // "0001E240", "1e240" -> "0001E240"; empty when it is not a hexadecimal serial number.

@@ -36,34 +36,59 @@ void PutBig(QByteArray &out, T value)
 bool CHistoryBulkInsert::Insert(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
                                 const QList<LogRecord> &entries, bool spanEmpty, qint64 *added, QString *error)
 {
-    if (pending.isEmpty())
+    return Insert(
+        db, instrument, pending.size(),
+        [&](qsizetype i, Row &row) {
+            const CHistoryLogCodec::Keyed &k = *pending.at(i);
+            const LogRecord &e = entries.at(k.index);
+            row.t = k.timeMs;
+            row.h = k.hash;
+            row.seq = k.index;
+            row.kind = int(e.kind);
+            row.code = int(e.code);
+            row.timeless = k.timeless;
+            row.rec = CHistoryLogCodec::Encode(e);
+        },
+        spanEmpty, added, error);
+}
+
+bool CHistoryBulkInsert::InsertRows(CHistoryDatabase &db, qint64 instrument, const QList<Row> &rows, bool fresh, qint64 *added,
+                                    QString *error)
+{
+    return Insert(db, instrument, rows.size(), [&](qsizetype i, Row &row) { row = rows.at(i); }, fresh, added, error);
+}
+
+bool CHistoryBulkInsert::Insert(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, bool spanEmpty,
+                                qint64 *added, QString *error)
+{
+    if (count == 0)
         return true;
     int r = NoHandle;
     if (!db.IsPostgres()) {
-        r = Sqlite(db, instrument, pending, entries, added, error);
+        r = Sqlite(db, instrument, count, rows, added, error);
     } else if (!spanEmpty) {
-        r = Postgres(db, instrument, pending, entries, false, added, error);
+        r = Postgres(db, instrument, count, rows, false, added, error);
     } else {
         // Another writer may have stored the same entries since the span was
         // read: its keys stop the straight copy, and the careful way runs.
         if (!db.Exec(QStringLiteral("SAVEPOINT history_bulk"), error))
             return false;
-        r = Postgres(db, instrument, pending, entries, true, added, error);
+        r = Postgres(db, instrument, count, rows, true, added, error);
         if (r == Failed) {
             if (!db.Exec(QStringLiteral("ROLLBACK TO SAVEPOINT history_bulk"), error))
                 return false;
-            r = Postgres(db, instrument, pending, entries, false, added, error);
+            r = Postgres(db, instrument, count, rows, false, added, error);
         } else if (r == Done && !db.Exec(QStringLiteral("RELEASE SAVEPOINT history_bulk"), error)) {
             return false;
         }
     }
     if (r != NoHandle)
         return r == Done;
-    return Qt(db, instrument, pending, entries, added, error);
+    return Qt(db, instrument, count, rows, added, error);
 }
 
-int CHistoryBulkInsert::Sqlite(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
-                               const QList<LogRecord> &entries, qint64 *added, QString *error)
+int CHistoryBulkInsert::Sqlite(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, qint64 *added,
+                               QString *error)
 {
     sqlite3 *handle = Handle<sqlite3 *>(db, "sqlite3*");
     if (!handle)
@@ -76,17 +101,17 @@ int CHistoryBulkInsert::Sqlite(CHistoryDatabase &db, qint64 instrument, const QL
         return Failed;
     }
     int result = Done;
-    for (const CHistoryLogCodec::Keyed *k : pending) {
-        const LogRecord &e = entries.at(k->index);
-        const QByteArray rec = CHistoryLogCodec::Encode(e);
+    Row row;
+    for (qsizetype i = 0; i < count; ++i) {
+        rows(i, row);
         sqlite3_bind_int64(statement, 1, instrument);
-        sqlite3_bind_int64(statement, 2, k->timeMs);
-        sqlite3_bind_int64(statement, 3, k->hash);
-        sqlite3_bind_int(statement, 4, k->index);
-        sqlite3_bind_int(statement, 5, int(e.kind));
-        sqlite3_bind_int(statement, 6, int(e.code));
-        sqlite3_bind_int(statement, 7, k->timeless ? 1 : 0);
-        sqlite3_bind_blob(statement, 8, rec.constData(), int(rec.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(statement, 2, row.t);
+        sqlite3_bind_int64(statement, 3, row.h);
+        sqlite3_bind_int(statement, 4, row.seq);
+        sqlite3_bind_int(statement, 5, row.kind);
+        sqlite3_bind_int(statement, 6, row.code);
+        sqlite3_bind_int(statement, 7, row.timeless ? 1 : 0);
+        sqlite3_bind_blob(statement, 8, row.rec.constData(), int(row.rec.size()), SQLITE_STATIC);
         if (sqlite3_step(statement) != SQLITE_DONE) {
             *error = QString::fromUtf8(sqlite3_errmsg(handle));
             result = Failed;
@@ -99,8 +124,8 @@ int CHistoryBulkInsert::Sqlite(CHistoryDatabase &db, qint64 instrument, const QL
     return result;
 }
 
-int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
-                                 const QList<LogRecord> &entries, bool spanEmpty, qint64 *added, QString *error)
+int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, bool spanEmpty,
+                                 qint64 *added, QString *error)
 {
     PGconn *conn = Handle<PGconn *>(db, "PGconn*");
     if (!conn)
@@ -127,22 +152,22 @@ int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, const 
     PutBig<qint32>(chunk, 0);
     PutBig<qint32>(chunk, 0);
     bool sent = true;
-    for (const CHistoryLogCodec::Keyed *k : pending) {
-        const LogRecord &e = entries.at(k->index);
+    Row row;
+    for (qsizetype i = 0; i < count; ++i) {
+        rows(i, row);
         PutBig<qint16>(chunk, 8);
         PutBig<qint32>(chunk, 8);
         PutBig<qint64>(chunk, instrument);
         PutBig<qint32>(chunk, 8);
-        PutBig<qint64>(chunk, k->timeMs);
+        PutBig<qint64>(chunk, row.t);
         PutBig<qint32>(chunk, 8);
-        PutBig<qint64>(chunk, k->hash);
-        for (const qint32 v : {qint32(k->index), qint32(e.kind), qint32(e.code), qint32(k->timeless ? 1 : 0)}) {
+        PutBig<qint64>(chunk, row.h);
+        for (const qint32 v : {qint32(row.seq), qint32(row.kind), qint32(row.code), qint32(row.timeless ? 1 : 0)}) {
             PutBig<qint32>(chunk, 4);
             PutBig<qint32>(chunk, v);
         }
-        const QByteArray rec = CHistoryLogCodec::Encode(e);
-        PutBig<qint32>(chunk, qint32(rec.size()));
-        chunk += rec;
+        PutBig<qint32>(chunk, qint32(row.rec.size()));
+        chunk += row.rec;
         if (chunk.size() >= (1 << 20)) {
             sent = PQputCopyData(conn, chunk.constData(), int(chunk.size())) == 1;
             chunk.clear();
@@ -165,7 +190,7 @@ int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, const 
     if (!ok)
         return Failed;
     if (spanEmpty) {
-        *added += pending.size();
+        *added += count;
         return Done;
     }
     QSqlQuery q = db.Query();
@@ -177,8 +202,8 @@ int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, const 
     return db.Exec(QStringLiteral("TRUNCATE log_entry_in"), error) ? Done : Failed;
 }
 
-bool CHistoryBulkInsert::Qt(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
-                            const QList<LogRecord> &entries, qint64 *added, QString *error)
+bool CHistoryBulkInsert::Qt(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, qint64 *added,
+                            QString *error)
 {
     const auto statement = [](int rows) {
         QString sql = QStringLiteral("INSERT INTO log_entry (instrument, t, h, seq, kind, code, timeless, rec) VALUES ");
@@ -188,26 +213,26 @@ bool CHistoryBulkInsert::Qt(CHistoryDatabase &db, qint64 instrument, const QList
     };
     QSqlQuery full = db.Query(), rest = db.Query();
     bool fullReady = false;
-    for (qsizetype start = 0; start < pending.size(); start += QtBatchRows) {
-        const int rows = int(qMin<qsizetype>(QtBatchRows, pending.size() - start));
-        QSqlQuery &run = rows == QtBatchRows ? full : rest;
-        if (rows != QtBatchRows || !fullReady) {
-            if (!db.Prepare(run, statement(rows), error))
+    Row row;
+    for (qsizetype start = 0; start < count; start += QtBatchRows) {
+        const int batch = int(qMin<qsizetype>(QtBatchRows, count - start));
+        QSqlQuery &run = batch == QtBatchRows ? full : rest;
+        if (batch != QtBatchRows || !fullReady) {
+            if (!db.Prepare(run, statement(batch), error))
                 return false;
-            fullReady = fullReady || rows == QtBatchRows;
+            fullReady = fullReady || batch == QtBatchRows;
         }
         int p = 0;
-        for (int i = 0; i < rows; ++i) {
-            const CHistoryLogCodec::Keyed &k = *pending.at(start + i);
-            const LogRecord &e = entries.at(k.index);
+        for (int i = 0; i < batch; ++i) {
+            rows(start + i, row);
             run.bindValue(p++, instrument);
-            run.bindValue(p++, k.timeMs);
-            run.bindValue(p++, k.hash);
-            run.bindValue(p++, k.index);
-            run.bindValue(p++, int(e.kind));
-            run.bindValue(p++, int(e.code));
-            run.bindValue(p++, k.timeless ? 1 : 0);
-            run.bindValue(p++, CHistoryLogCodec::Encode(e));
+            run.bindValue(p++, row.t);
+            run.bindValue(p++, row.h);
+            run.bindValue(p++, row.seq);
+            run.bindValue(p++, row.kind);
+            run.bindValue(p++, row.code);
+            run.bindValue(p++, row.timeless ? 1 : 0);
+            run.bindValue(p++, row.rec);
         }
         if (!db.Exec(run, error))
             return false;
