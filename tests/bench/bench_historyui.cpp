@@ -8,6 +8,7 @@
 #include "history/HistoryStore.h"
 #include "history/HistoryWindow.h"
 #include "history/HistoryWorker.h"
+#include "history/UploadWatch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -32,8 +33,12 @@ public:
         m_last = m_clock.nsecsElapsed();
         m_tick.start(TickMs);
     }
-    // Less the tick itself: how much longer than due the loop was away.
-    double LongestStallMs() const { return qMax<qint64>(0, m_longest - TickMs * 1000000LL) / 1e6; }
+    // Less the tick itself: how much longer than due the loop was away (up to now).
+    double LongestStallMs() const
+    {
+        const qint64 longest = qMax(m_longest, m_clock.nsecsElapsed() - m_last);
+        return qMax<qint64>(0, longest - TickMs * 1000000LL) / 1e6;
+    }
     static constexpr int TickMs = 5;
 
 private:
@@ -47,6 +52,7 @@ void Windows(const char *what, const QString &url)
 {
     QFile::remove(CHistoryStore::SpoolFileFor(url));
     SimRig rig;
+    rig.doc.SetIdEntriesWanted(true);
     CHistoryService service(rig.doc);
     CHistoryWindow window(rig.doc);
     window.resize(window.FormSize());
@@ -70,27 +76,29 @@ void Windows(const char *what, const QString &url)
     QFile::remove(CHistoryStore::SpoolFileFor(url));
 }
 
-// The write on the windows' thread, as it was made before the history had a thread of its own.
+// The same on the windows' thread, as it was before the history had a thread of its own.
 void Inline(const char *what, const QString &url)
 {
     QFile::remove(CHistoryStore::SpoolFileFor(url));
     SimRig rig;
-    rig.doc.UploadAll();
-    rig.WaitFor([&] { return !rig.doc.TransferProgress().IsOpen() && rig.doc.Link().IsIdle(); }, 20000);
+    rig.doc.SetIdEntriesWanted(true);
     CHistoryStore store;
+    CHistoryRecorder recorder(rig.doc, &store);
+    CUploadWatch uploads(rig.doc);
+    QObject::connect(&uploads, &CUploadWatch::UploadFinished, &recorder, &CHistoryRecorder::UploadDone);
+    QSignalSpy recorded(&recorder, &CHistoryRecorder::Recorded);
     double stall = 0;
     {
         CStallMeter meter;
-        QTimer::singleShot(20, [&] {
+        QTimer::singleShot(0, [&] {
             store.Open(url);
-            CHistoryRecorder recorder(rig.doc, &store);
-            recorder.UploadDone();
+            rig.doc.UploadAll();
         });
-        WaitUntil([] { return false; }, 200, 1);
-        WaitUntil([&] { return store.IsOpen() && store.SpooledCount() > 0; }, 30000, 1);
+        WaitUntil([&] { return !recorded.isEmpty(); }, 60000, 1);
         stall = meter.LongestStallMs();
     }
-    std::printf("  %-38s longest stall %6.1f ms (open and write on the windows' thread)\n", what, stall);
+    std::printf("  %-38s longest stall %8.1f ms (open, upload, write); record %s\n", what, stall,
+                recorder.LastResult().spooled ? "spooled" : "NOT spooled");
     std::fflush(stdout);
     QFile::remove(CHistoryStore::SpoolFileFor(url));
 }
