@@ -31,6 +31,51 @@ void PutBig(QByteArray &out, T value)
     const T big = qToBigEndian(value);
     out.append(reinterpret_cast<const char *>(&big), sizeof big);
 }
+
+// Reads a binary COPY stream's fields within what arrived; false past its end.
+class CCopyReader
+{
+public:
+    CCopyReader(const char *data, int size) : m_p(data), m_end(data + size) {}
+    template <typename T>
+    bool Big(T *value)
+    {
+        if (m_end - m_p < qsizetype(sizeof(T)))
+            return false;
+        *value = qFromBigEndian<T>(m_p);
+        m_p += sizeof(T);
+        return true;
+    }
+    bool Skip(qsizetype n)
+    {
+        if (n < 0 || m_end - m_p < n)
+            return false;
+        m_p += n;
+        return true;
+    }
+    // An integer field of the given width.
+    template <typename T>
+    bool Field(T *value)
+    {
+        qint32 length = 0;
+        return Big(&length) && length == qint32(sizeof(T)) && Big(value);
+    }
+    bool Bytes(QByteArray *out)
+    {
+        qint32 length = 0;
+        if (!Big(&length) || length < 0 || m_end - m_p < length)
+            return false;
+        *out = QByteArray(m_p, length);
+        m_p += length;
+        return true;
+    }
+
+private:
+    const char *m_p;
+    const char *m_end;
+};
+
+const char ReadSql[] = "SELECT t, h, seq, kind, code, timeless, rec FROM log_entry WHERE instrument = %1 ORDER BY t, h";
 } // namespace
 
 bool CHistoryBulkInsert::Insert(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
@@ -237,6 +282,143 @@ bool CHistoryBulkInsert::Qt(CHistoryDatabase &db, qint64 instrument, qsizetype c
         if (!db.Exec(run, error))
             return false;
         *added += qMax(0, run.numRowsAffected());
+    }
+    return true;
+}
+
+bool CHistoryBulkInsert::ReadRows(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error)
+{
+    const int r = db.IsPostgres() ? ReadPostgres(db, instrument, take, error) : ReadSqlite(db, instrument, take, error);
+    if (r != NoHandle)
+        return r == Done;
+    return ReadQt(db, instrument, take, error);
+}
+
+int CHistoryBulkInsert::ReadSqlite(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error)
+{
+    sqlite3 *handle = Handle<sqlite3 *>(db, "sqlite3*");
+    if (!handle)
+        return NoHandle;
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray sql = QByteArray(ReadSql).replace("%1", QByteArray::number(instrument));
+    if (sqlite3_prepare_v2(handle, sql.constData(), -1, &statement, nullptr) != SQLITE_OK) {
+        *error = QString::fromUtf8(sqlite3_errmsg(handle));
+        return Failed;
+    }
+    int result = Done;
+    Row row;
+    for (;;) {
+        const int step = sqlite3_step(statement);
+        if (step == SQLITE_DONE)
+            break;
+        if (step != SQLITE_ROW) {
+            *error = QString::fromUtf8(sqlite3_errmsg(handle));
+            result = Failed;
+            break;
+        }
+        row.t = sqlite3_column_int64(statement, 0);
+        row.h = sqlite3_column_int64(statement, 1);
+        row.seq = sqlite3_column_int(statement, 2);
+        row.kind = sqlite3_column_int(statement, 3);
+        row.code = sqlite3_column_int(statement, 4);
+        row.timeless = sqlite3_column_int(statement, 5) != 0;
+        const void *bytes = sqlite3_column_blob(statement, 6);
+        row.rec = QByteArray(static_cast<const char *>(bytes), sqlite3_column_bytes(statement, 6));
+        if (!take(row)) {
+            result = Failed;
+            break;
+        }
+    }
+    sqlite3_finalize(statement);
+    return result;
+}
+
+int CHistoryBulkInsert::ReadPostgres(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take,
+                                     QString *error)
+{
+    PGconn *conn = Handle<PGconn *>(db, "PGconn*");
+    if (!conn)
+        return NoHandle;
+    const QByteArray sql = "COPY (" + QByteArray(ReadSql).replace("%1", QByteArray::number(instrument)) + ") TO STDOUT (FORMAT binary)";
+    PGresult *start = PQexec(conn, sql.constData());
+    const bool copying = start && PQresultStatus(start) == PGRES_COPY_OUT;
+    if (!copying)
+        *error = QString::fromUtf8(start ? PQresultErrorMessage(start) : PQerrorMessage(conn)).trimmed();
+    PQclear(start);
+    if (!copying)
+        return Failed;
+    // One row per message after the header; the trailer is a count of -1.
+    int result = Done;
+    bool header = true, stopped = false;
+    Row row;
+    for (;;) {
+        char *buffer = nullptr;
+        const int size = PQgetCopyData(conn, &buffer, 0);
+        if (size < 0) {
+            if (size == -2) {
+                *error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+                result = Failed;
+            }
+            break;
+        }
+        CCopyReader in(buffer, size);
+        bool ok = true;
+        if (header) {
+            ok = in.Skip(11);
+            qint32 flags = 0, extension = 0;
+            ok = ok && in.Big(&flags) && in.Big(&extension) && in.Skip(extension);
+            header = false;
+        }
+        qint16 fields = 0;
+        if (ok && !stopped && in.Big(&fields) && fields != -1) {
+            qint32 seq = 0, kind = 0, code = 0, timeless = 0;
+            ok = fields == 7 && in.Field(&row.t) && in.Field(&row.h) && in.Field(&seq) && in.Field(&kind) && in.Field(&code)
+                 && in.Field(&timeless) && in.Bytes(&row.rec);
+            row.seq = seq;
+            row.kind = kind;
+            row.code = code;
+            row.timeless = timeless != 0;
+            if (ok && !take(row)) {
+                stopped = true;
+                result = Failed;
+            }
+        }
+        PQfreemem(buffer);
+        if (!ok && result == Done) {
+            *error = QStringLiteral("the rows of the log could not be read back");
+            result = Failed;
+        }
+    }
+    // The copy is read to its end, so the connection is free again.
+    while (PGresult *res = PQgetResult(conn)) {
+        if (PQresultStatus(res) != PGRES_COMMAND_OK && result == Done) {
+            *error = QString::fromUtf8(PQresultErrorMessage(res)).trimmed();
+            result = Failed;
+        }
+        PQclear(res);
+    }
+    return result;
+}
+
+bool CHistoryBulkInsert::ReadQt(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error)
+{
+    QSqlQuery q = db.Query();
+    q.setForwardOnly(true);
+    if (!q.exec(QString::fromLatin1(ReadSql).arg(instrument))) {
+        *error = q.lastError().text();
+        return false;
+    }
+    Row row;
+    while (q.next()) {
+        row.t = q.value(0).toLongLong();
+        row.h = q.value(1).toLongLong();
+        row.seq = q.value(2).toInt();
+        row.kind = q.value(3).toInt();
+        row.code = q.value(4).toInt();
+        row.timeless = q.value(5).toInt() != 0;
+        row.rec = q.value(6).toByteArray();
+        if (!take(row))
+            return false;
     }
     return true;
 }

@@ -1,4 +1,4 @@
-// Log entries into the history in bulk: through SQLite's own prepared statement, or PostgreSQL's binary COPY, inside the transaction the caller holds.
+// Log entries into the history in bulk: through SQLite's own prepared statement, or PostgreSQL's binary COPY, inside the transaction the caller holds; and out of it the same way, for a copy.
 #pragma once
 
 #include "HistoryLogCodec.h"
@@ -46,6 +46,9 @@ public:
     // the ones this history holds already left out. fresh: as spanEmpty.
     static bool InsertRows(CHistoryDatabase &db, qint64 instrument, const QList<Row> &rows, bool fresh, qint64 *added,
                            QString *error);
+    // Every row of the instrument in key order (t, h), one call of take each;
+    // take returns false to stop (and ReadRows returns false without an error).
+    static bool ReadRows(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error);
 
     static constexpr int QtBatchRows = 256;
 
@@ -58,4 +61,7 @@ private:
     static int Postgres(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, bool spanEmpty, qint64 *added,
                         QString *error);
     static bool Qt(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, qint64 *added, QString *error);
+    static int ReadSqlite(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error);
+    static int ReadPostgres(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error);
+    static bool ReadQt(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error);
 };

@@ -14,7 +14,6 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
-#include <limits>
 #include <memory>
 
 namespace {
@@ -152,11 +151,7 @@ private:
                 if (!Retrieval(toId, r, e))
                     return false;
             }
-            for (const HistoryCalibration &c : calibrations) {
-                if (!Calibration(toId, c, e))
-                    return false;
-            }
-            return writer.RefreshDue(toId, e)
+            return Calibrations(toId, calibrations, e) && writer.RefreshDue(toId, e)
                    && Count(m_to, QStringLiteral("SELECT COUNT(*) FROM log_entry WHERE instrument = ?"), {toId}, &held, e);
         });
         return copied && Entries(serial, fromId, toId, held == 0);
@@ -187,70 +182,84 @@ private:
         return true;
     }
 
-    bool Calibration(qint64 instrument, const HistoryCalibration &c, QString *error)
+    bool Calibrations(qint64 instrument, const QList<HistoryCalibration> &calibrations, QString *error)
     {
         QSqlQuery q = m_to.Query();
         if (!m_to.Prepare(q, QStringLiteral("INSERT INTO calibration (instrument, kind, sensor, t, passed, result) VALUES (?, ?, ?, ?, ?, ?)"
                                             " ON CONFLICT DO NOTHING"),
                           error))
             return false;
-        for (const QVariant &v : QVariantList{instrument, int(c.kind), c.sensor, c.time.toMSecsSinceEpoch(), c.passed ? 1 : 0, Text(c.result)})
-            q.addBindValue(v);
-        if (!m_to.Exec(q, error))
-            return false;
-        m_result.calibrations.added += qMax(0, q.numRowsAffected());
+        for (const HistoryCalibration &c : calibrations) {
+            int p = 0;
+            for (const QVariant &v : QVariantList{instrument, int(c.kind), c.sensor, c.time.toMSecsSinceEpoch(), c.passed ? 1 : 0, Text(c.result)})
+                q.bindValue(p++, v);
+            if (!m_to.Exec(q, error))
+                return false;
+            m_result.calibrations.added += qMax(0, q.numRowsAffected());
+        }
         return true;
     }
 
     // The entries in key order, a chunk at a time; fresh: the destination
-    // held none of the instrument's entries when its copy began.
+    // held none of the instrument's entries when its copy began. A chunk the
+    // destination holds already (the same count and sums of keys in its key
+    // range, as the writer judges a day of a log) is not offered again.
     bool Entries(const QString &serial, qint64 fromId, qint64 toId, bool fresh)
     {
-        qint64 lastT = std::numeric_limits<qint64>::min(), lastH = -1;
-        QSqlQuery q = m_from.Query();
-        q.setForwardOnly(true);
-        QString error;
-        if (!m_from.Prepare(q,
-                            QStringLiteral("SELECT t, h, seq, kind, code, timeless, rec FROM log_entry WHERE instrument = ?"
-                                           " AND (t > ? OR (t = ? AND h > ?)) ORDER BY t, h LIMIT %1")
-                                .arg(CHistoryCopy::ChunkRows),
-                            &error))
-            return Fail(m_from, error);
         QList<CHistoryBulkInsert::Row> rows;
         rows.reserve(CHistoryCopy::ChunkRows);
-        for (;;) {
-            q.addBindValue(fromId);
-            q.addBindValue(lastT);
-            q.addBindValue(lastT);
-            q.addBindValue(lastH);
-            if (!m_from.Exec(q, &error))
-                return Fail(m_from, error);
-            rows.clear();
-            while (q.next()) {
-                CHistoryBulkInsert::Row row;
-                row.t = q.value(0).toLongLong();
-                row.h = q.value(1).toLongLong();
-                row.seq = q.value(2).toInt();
-                row.kind = q.value(3).toInt();
-                row.code = q.value(4).toInt();
-                row.timeless = q.value(5).toInt() != 0;
-                row.rec = q.value(6).toByteArray();
-                rows.append(std::move(row));
-            }
-            q.finish();
+        QString failure;
+        const auto flush = [&] {
             if (rows.isEmpty())
                 return true;
-            lastT = rows.constLast().t;
-            lastH = rows.constLast().h;
             m_result.entries.found += rows.size();
-            if (!InTransaction([&](QString *e) {
-                    return CHistoryBulkInsert::InsertRows(m_to, toId, rows, fresh, &m_result.entries.added, e);
-                }))
-                return false;
+            const bool stored = InTransaction([&](QString *e) {
+                bool held = false;
+                return (fresh || Held(toId, rows, &held, e)) && (held || CHistoryBulkInsert::InsertRows(m_to, toId, rows, fresh, &m_result.entries.added, e));
+            });
+            rows.clear();
             Tell(serial, false);
-            if (rows.size() < CHistoryCopy::ChunkRows)
-                return true;
+            return stored;
+        };
+        bool written = true;
+        QString error;
+        const bool read = CHistoryBulkInsert::ReadRows(
+            m_from, fromId,
+            [&](const CHistoryBulkInsert::Row &row) {
+                rows.append(row);
+                if (rows.size() < CHistoryCopy::ChunkRows)
+                    return true;
+                written = flush();
+                return written;
+            },
+            &error);
+        if (!written)
+            return false;
+        if (!read)
+            return Fail(m_from, error);
+        return flush();
+    }
+
+    // True in *held when the destination holds exactly these keys in their range.
+    bool Held(qint64 instrument, const QList<CHistoryBulkInsert::Row> &rows, bool *held, QString *error)
+    {
+        qint64 low = 0, high = 0;
+        for (const CHistoryBulkInsert::Row &r : rows) {
+            low += r.h & 0x7FFFFFFF;
+            high += (r.h >> 31) & 0x7FFFFFFF;
         }
+        QSqlQuery q = m_to.Query();
+        if (!m_to.Prepare(q, QStringLiteral("SELECT COUNT(*), SUM(h & 2147483647), SUM((h / 2147483648) & 2147483647) FROM log_entry"
+                                            " WHERE (instrument, t, h) >= (?, ?, ?) AND (instrument, t, h) <= (?, ?, ?)"),
+                          error))
+            return false;
+        const CHistoryBulkInsert::Row &first = rows.constFirst(), &last = rows.constLast();
+        for (const QVariant &v : QVariantList{instrument, first.t, first.h, instrument, last.t, last.h})
+            q.addBindValue(v);
+        if (!m_to.Exec(q, error) || !q.next())
+            return false;
+        *held = q.value(0).toLongLong() == rows.size() && q.value(1).toLongLong() == low && q.value(2).toLongLong() == high;
+        return true;
     }
 
     // Firmware runs and board tests, bare boards without a serial included.
