@@ -30,7 +30,7 @@ int main(int argc, char **argv)
     }
     const HistoryLoadResult r = CHistoryLoad(pg, dir.path()).Run(plan, QStringLiteral("load"));
     std::printf("%d writers for %d s, %d spools replayed at once\n", plan.writers, plan.seconds, plan.spoolPrograms);
-    std::printf("  altavo-cli runs: %d (%d uploads, %d log fetches of %d records) in %.1f s; slowest run %.2f s\n", r.runs, r.uploads,
+    std::printf("  altavo-cli runs: %d (%d uploads, %d log fetches of %d records, the spooling programs' included) in %.1f s; slowest run %.2f s\n", r.runs, r.uploads,
                 r.logs, plan.logRecords, r.seconds, r.longestRun);
     std::printf("  spooled records replayed: %d, the last spool empty after %.2f s\n", r.spooled, r.replaySeconds);
     std::printf("  log entries stored: %lld\n", static_cast<long long>(r.entries));
