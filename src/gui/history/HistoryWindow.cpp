@@ -246,6 +246,8 @@ void CHistoryWindow::SetHistory(CHistoryWorker *history)
     if (m_history)
         disconnect(m_history, nullptr, this, nullptr);
     m_history = history;
+    m_fleetAsked = false;
+    m_fleetAgain = false;
     if (m_history)
         connect(m_history, &CHistoryWorker::StateChanged, this, &CHistoryWindow::UpdateWarning);
     UpdateWarning();
@@ -292,12 +294,21 @@ void CHistoryWindow::Refresh()
 {
     m_refreshing = true;
     m_fleetShown = false;
-    const quint64 ticket = ++m_fleetTicket;
     if (!m_history) {
+        ++m_fleetTicket;
         ShowFleet(false, {});
         return;
     }
+    // One read of the fleet at a time: while a server keeps the worker
+    // waiting, the writes that ask for refreshes do not pile reads up behind it.
+    if (m_fleetAsked) {
+        m_fleetAgain = true;
+        return;
+    }
+    m_fleetAsked = true;
+    const quint64 ticket = ++m_fleetTicket;
     const QDateTime now = Now();
+    CHistoryWorker *asked = m_history;
     m_history->Ask<FleetAnswer>(
         this,
         [now](CHistoryStore &store) {
@@ -307,9 +318,16 @@ void CHistoryWindow::Refresh()
                 answer.rows = store.Fleet(now);
             return answer;
         },
-        [this, ticket](const FleetAnswer &answer) {
+        [this, ticket, asked](const FleetAnswer &answer) {
+            if (asked != m_history)
+                return;
+            m_fleetAsked = false;
             if (ticket == m_fleetTicket)
                 ShowFleet(answer.open, answer.rows);
+            if (m_fleetAgain) {
+                m_fleetAgain = false;
+                Refresh();
+            }
         });
 }
 

@@ -123,6 +123,8 @@ private:
     quint64 m_timelineTicket = 0;
     bool m_refreshing = false;
     bool m_fleetShown = false;
+    bool m_fleetAsked = false; // a fleet read is on the worker
+    bool m_fleetAgain = false; // and another was asked for meanwhile
     NowProvider m_now;
     CFleetModel *m_fleetModel;
     CFleetFilter *m_filter;
