@@ -102,6 +102,18 @@ void Inline(const char *what, const QString &url)
     std::fflush(stdout);
     QFile::remove(CHistoryStore::SpoolFileFor(url));
 }
+// The machine's own noise: the same meter over an event loop with nothing to do.
+void Idle(int seconds)
+{
+    SimRig rig;
+    CHistoryWindow window(rig.doc);
+    window.resize(window.FormSize());
+    window.show();
+    CStallMeter meter;
+    WaitUntil([] { return false; }, seconds * 1000, 1);
+    std::printf("  %-38s longest stall %6.1f ms over %5.1f s\n", "reference, nothing to do:", meter.LongestStallMs(), double(seconds));
+    std::fflush(stdout);
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -119,6 +131,7 @@ int main(int argc, char **argv)
     std::printf("history on its own thread (budget 100 ms):\n");
     Windows("nothing listens on the port:", closed);
     Windows("a listener that never answers:", hung);
+    Idle(25);
     std::printf("for comparison, the same on the windows' thread:\n");
     Inline("nothing listens on the port:", closed);
     Inline("a listener that never answers:", hung);
