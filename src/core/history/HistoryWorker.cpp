@@ -127,15 +127,16 @@ bool CHistoryWorker::Stop(int boundMs)
     // The store goes on the thread that made its connections.
     QMetaObject::invokeMethod(
         m_context,
-        [shared = m_shared, context = m_context] {
+        [shared = m_shared] {
             shared->store.reset();
-            delete context;
             QThread::currentThread()->quit();
         },
         Qt::QueuedConnection);
-    m_context = nullptr;
     if (m_thread->wait(boundMs)) {
+        // The thread has ended: what lived on it can go from here.
+        delete m_context;
         delete m_thread;
+        m_context = nullptr;
         m_thread = nullptr;
         return true;
     }
@@ -144,8 +145,8 @@ bool CHistoryWorker::Stop(int boundMs)
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         m_shared->detached = true;
     }
-    // Deleted when it ends, wherever that is.
-    QObject::connect(m_thread, &QThread::finished, m_thread, &QObject::deleteLater);
+    // Left to end on its own; the little it holds goes with the process.
+    m_context = nullptr;
     m_thread = nullptr;
     return false;
 }
