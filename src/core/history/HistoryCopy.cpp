@@ -34,8 +34,9 @@ QString Same(const CHistoryLocation &l)
 class CCopier
 {
 public:
-    CCopier(CHistoryDatabase &from, CHistoryDatabase &to, CHistoryCopy::Result &result, const CHistoryCopy::Progress &progress)
-        : m_from(from), m_to(to), m_result(result), m_progress(progress)
+    CCopier(CHistoryDatabase &from, CHistoryDatabase &to, CHistoryCopy::Result &result, const CHistoryCopy::Progress &progress,
+            int chunkRows)
+        : m_from(from), m_to(to), m_result(result), m_progress(progress), m_chunkRows(qMax(1, chunkRows))
     {
         m_clock.start();
     }
@@ -207,8 +208,7 @@ private:
     bool Entries(const QString &serial, qint64 fromId, qint64 toId, bool fresh)
     {
         QList<CHistoryBulkInsert::Row> rows;
-        rows.reserve(CHistoryCopy::ChunkRows);
-        QString failure;
+        rows.reserve(m_chunkRows);
         const auto flush = [&] {
             if (rows.isEmpty())
                 return true;
@@ -227,7 +227,7 @@ private:
             m_from, fromId,
             [&](const CHistoryBulkInsert::Row &row) {
                 rows.append(row);
-                if (rows.size() < CHistoryCopy::ChunkRows)
+                if (rows.size() < m_chunkRows)
                     return true;
                 written = flush();
                 return written;
@@ -306,6 +306,7 @@ private:
     const CHistoryCopy::Progress &m_progress;
     QElapsedTimer m_clock;
     qint64 m_totalEntries = 0;
+    int m_chunkRows;
 };
 
 // Opens one side; *error says why not.
@@ -335,7 +336,7 @@ QString CHistoryCopy::Result::Summary() const
         .join(QStringLiteral(", "));
 }
 
-CHistoryCopy::Result CHistoryCopy::Run(const QString &from, const QString &to, const Progress &progress)
+CHistoryCopy::Result CHistoryCopy::Run(const QString &from, const QString &to, const Progress &progress, int chunkRows)
 {
     Result result;
     CHistoryLocation source, destination;
@@ -357,7 +358,7 @@ CHistoryCopy::Result CHistoryCopy::Run(const QString &from, const QString &to, c
         result.status = Result::CannotOpen;
         return result;
     }
-    CCopier copier(*in, *out, result, progress);
+    CCopier copier(*in, *out, result, progress, chunkRows);
     result.status = copier.Run() ? Result::Done : Result::Failed;
     return result;
 }

@@ -41,5 +41,5 @@ public:
     using Progress = std::function<void(const QString &line)>;
 
     // from, to: locations as CHistoryStore::Open takes them (empty: the default file).
-    static Result Run(const QString &from, const QString &to, const Progress &progress = {});
+    static Result Run(const QString &from, const QString &to, const Progress &progress = {}, int chunkRows = ChunkRows);
 };
