@@ -97,7 +97,7 @@ void CHistoryService::Attach(CInstrumentView *view)
         connect(this, &CHistoryService::HistoryChanged, history, &CHistoryWindow::Refresh);
     } else if (auto *log = qobject_cast<CLog *>(view)) {
         m_recorder->WatchLog(log->Log());
-        CLogHistoryImport::Attach(*log, *m_store, [this] { emit HistoryChanged(); });
+        CLogHistoryImport::Attach(*log, *m_worker, [this] { emit HistoryChanged(); });
     } else if (auto *programming = qobject_cast<CProgramming *>(view)) {
         QPointer<QLineEdit> file = programming->FileEdit();
         m_recorder->WatchProgramming(programming->Engine(), [file] { return file ? file->text().trimmed() : QString(); });
