@@ -3,6 +3,7 @@
 
 #include "CliSession.h"
 #include "datalog/LogCsvReader.h"
+#include "history/HistoryCopy.h"
 #include "history/HistoryCsvImport.h"
 #include "history/HistoryDatabase.h"
 #include "history/HistoryLocation.h"
@@ -250,6 +251,34 @@ int Init(const CCliHistory::Options &options)
     return CliExit::Ok;
 }
 
+// Everything of one history into another; a second run adds nothing.
+int Copy(const CCliHistory::Options &options)
+{
+    if (options.copyTo.trimmed().isEmpty()) {
+        Error(QStringLiteral("history copy needs --to URL: the history to copy into (a file or a postgresql:// URL)."));
+        return CliExit::Usage;
+    }
+    const QString from = options.copyFrom.isEmpty() ? CCliHistory::Location(options) : options.copyFrom;
+    const CHistoryCopy::Result result =
+        CHistoryCopy::Run(from, options.copyTo, [](const QString &line) { std::fprintf(stderr, "altavo-cli: %s\n", qPrintable(line)); });
+    switch (result.status) {
+    case CHistoryCopy::Result::Done:
+        std::printf("Copied %s to %s: %s.\n", qPrintable(result.from), qPrintable(result.to), qPrintable(result.Summary()));
+        std::fflush(stdout);
+        return CliExit::Ok;
+    case CHistoryCopy::Result::SameHistory:
+        Error(result.error);
+        return CliExit::Usage;
+    case CHistoryCopy::Result::CannotOpen:
+        Error(result.error);
+        return CliExit::HistoryError;
+    case CHistoryCopy::Result::Failed:
+        break;
+    }
+    Error(QStringLiteral("%1 The copy stopped after %2; run it again to carry on.").arg(result.error, result.Summary()));
+    return CliExit::HistoryError;
+}
+
 } // namespace
 
 QString CCliHistory::Location(const Options &options)
@@ -322,7 +351,9 @@ int CCliHistory::Run(const QStringList &args, const Options &options)
         return arity(2, "import-csv FILE --serial SERIAL") ? ImportCsv(args.at(1), options) : int(CliExit::Usage);
     if (sub == QLatin1String("init"))
         return arity(1, "init [--print-sql]") ? Init(options) : int(CliExit::Usage);
-    Error(sub.isEmpty() ? QStringLiteral("history needs one of: list, show SERIAL, due, import-csv FILE, init.")
-                        : QStringLiteral("unknown history command \"%1\" (list, show, due, import-csv, init).").arg(sub));
+    if (sub == QLatin1String("copy"))
+        return arity(1, "copy --to URL [--from URL]") ? Copy(options) : int(CliExit::Usage);
+    Error(sub.isEmpty() ? QStringLiteral("history needs one of: list, show SERIAL, due, import-csv FILE, init, copy --to URL.")
+                        : QStringLiteral("unknown history command \"%1\" (list, show, due, import-csv, init, copy).").arg(sub));
     return CliExit::Usage;
 }

@@ -20,6 +20,8 @@ public:
         QString serialNumber;      // history import-csv --serial SERIAL
         QString pdfFile;           // history due / show SERIAL --pdf FILE: the report as a PDF file
         bool printSql = false;     // history init --print-sql
+        QString copyFrom;          // history copy --from URL; empty: the location above
+        QString copyTo;            // history copy --to URL
     };
 
     // The location the options name, the preference, or the default file.
@@ -34,7 +36,8 @@ public:
     static void Report(const CHistoryRecorder &recorder, const CHistoryStore *store, bool verbose);
 
     // "history list", "history show SERIAL", "history due", "history
-    // import-csv FILE", "history init [--print-sql]": args are the words after "history". Returns a CliExit status.
+    // import-csv FILE", "history init [--print-sql]", "history copy --to URL":
+    // args are the words after "history". Returns a CliExit status.
     static int Run(const QStringList &args, const Options &options);
 
     // "0001E240", "1e240" -> "0001E240"; empty when it is not a hexadecimal serial number.

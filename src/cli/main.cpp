@@ -441,7 +441,8 @@ const Command Commands[] = {
 };
 
 // "history" works on the history database only; no port is opened.
-const char HistorySummary[] = "history list | show SERIAL [--pdf FILE] | due [--within DAYS] [--pdf FILE] | import-csv FILE --serial SERIAL | init [--print-sql]";
+const char HistorySummary[] = "history list | show SERIAL [--pdf FILE] | due [--within DAYS] [--pdf FILE] | import-csv FILE --serial SERIAL"
+                             " | init [--print-sql] | copy --to URL [--from URL]";
 
 // The PDF reports lay out text with QtGui, which needs a GUI application
 // object; on the offscreen platform it needs no display. Every other command
@@ -504,6 +505,9 @@ int main(int argc, char **argv)
                       QStringLiteral("file")});
     parser.addOption({QStringLiteral("print-sql"),
                       QStringLiteral("history init: print the SQL that sets up a shared server (owner, technician and viewer roles) instead.")});
+    parser.addOption({QStringLiteral("to"), QStringLiteral("history copy: the history to copy into (a file or a postgresql:// URL)."), QStringLiteral("url")});
+    parser.addOption({QStringLiteral("from"), QStringLiteral("history copy: the history to copy from (default: --history, the preference, else the file)."),
+                      QStringLiteral("url")});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."));
     parser.process(app);
     if (parser.isSet(QStringLiteral("version"))) {
@@ -541,6 +545,17 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "altavo-cli: --within goes with history due only and takes a number of days.\n");
             return CliExit::Usage;
         }
+    }
+    history.copyTo = parser.value(QStringLiteral("to"));
+    history.copyFrom = parser.value(QStringLiteral("from"));
+    const bool copying = args[0] == QLatin1String("history") && args.value(1) == QLatin1String("copy");
+    if ((parser.isSet(QStringLiteral("to")) || parser.isSet(QStringLiteral("from"))) && !copying) {
+        std::fprintf(stderr, "altavo-cli: --to and --from go with history copy only.\n");
+        return CliExit::Usage;
+    }
+    if (parser.isSet(QStringLiteral("from")) && history.copyFrom.trimmed().isEmpty()) {
+        std::fprintf(stderr, "altavo-cli: --from needs a file or a postgresql:// URL.\n");
+        return CliExit::Usage;
     }
     if (args[0] == QLatin1String("history")) {
         if (!history.record) {

@@ -18,6 +18,7 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryService.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWorker.h"
 #include "history/HistoryWindow.h"
 #include "history/SnapshotCompareDialog.h"
 #include "history/TimelineModel.h"
@@ -113,6 +114,7 @@ struct HistoryFleet
     bool Reset()
     {
         fleet.clear();
+        worker.reset();
         store.reset();
         dir = std::make_unique<QTemporaryDir>();
         store = std::make_unique<CHistoryStore>();
@@ -126,6 +128,7 @@ struct HistoryFleet
     void Clear()
     {
         fleet.clear();
+        worker.reset();
         store.reset();
         dir.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -140,18 +143,29 @@ struct HistoryFleet
         instrument.rig.doc.UploadAll();
         return instrument.rig.WaitFor([&] { return !recorded.isEmpty(); }, 15000) && recorder.LastResult().stored;
     }
+    // The window over the same file, read on a history thread of its own as
+    // the main frame's is; returned once it shows the fleet and a timeline.
     std::unique_ptr<CHistoryWindow> Window(Instrument &instrument)
     {
+        if (!worker) {
+            worker = std::make_unique<CHistoryWorker>();
+            worker->Open(store->Location());
+        }
         auto window = std::make_unique<CHistoryWindow>(instrument.rig.doc);
         window->SetNowProvider([] { return Now; });
-        window->SetStore(store.get());
         window->resize(window->FormSize());
+        QSignalSpy refreshed(window.get(), &CHistoryWindow::Refreshed);
+        window->SetHistory(worker.get());
         window->OnInitialUpdate();
+        // The second refresh (OnInitialUpdate's) is the one that counts.
+        if (!WaitUntil([&] { return refreshed.size() >= 1 && worker->Pending() == 0; }, 20000))
+            qWarning("the history window did not show the fleet");
         return window;
     }
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<CHistoryStore> store;
+    std::unique_ptr<CHistoryWorker> worker;
     std::vector<std::unique_ptr<Instrument>> fleet;
 };
 

@@ -1,5 +1,8 @@
 // The Instrument History window against a fleet of simulated instruments recorded into a real SQLite file: the fleet table, filter and sort, the timeline, a stored log in the log window, two snapshots compared, the spool warning, the database preference, and the window in the main frame.
 #include "HistoryFixture.h"
+#include "SilentServer.h"
+#include "history/HistorySpool.h"
+#include "history/HistorySpoolCodec.h"
 
 class TestHistoryWindow : public QObject
 {
@@ -23,6 +26,8 @@ private slots:
     void mainFrameRecordsAndOpensHistory();
     void mainFrameShowsHistoryWarning_data();
     void mainFrameShowsHistoryWarning();
+    void writeWaitsOffTheWindowsThread();
+    void closingWhileAWriteWaits();
 
 private:
     QTemporaryDir m_settings;
@@ -317,15 +322,17 @@ void TestHistoryWindow::spoolWarningShows()
     QVERIFY(recorder.LastResult().spooled);
     QVERIFY(down.HasWarning());
 
+    CHistoryWorker history;
+    history.Open(QStringLiteral("postgresql://nobody@127.0.0.1:1/history"));
     CHistoryWindow window(instrument.rig.doc);
-    window.SetStore(&down);
+    window.SetHistory(&history);
     window.resize(window.FormSize());
-    QVERIFY(window.WarningLabel()->parentWidget()->isVisibleTo(&window));
+    QVERIFY(WaitUntil([&] { return window.WarningLabel()->parentWidget()->isVisibleTo(&window); }, 20000));
     QVERIFY(window.WarningLabel()->text().contains(QStringLiteral("Nothing is lost")));
     QVERIFY2(window.WarningLabel()->text().contains(down.WarningText()), qPrintable(window.WarningLabel()->text()));
     QVERIFY(window.Button(QStringLiteral("Retry Now")));
     Shot(&window, QStringLiteral("history-warning.png"));
-    window.SetStore(nullptr);
+    window.SetHistory(nullptr);
     QFile::remove(down.SpoolFile());
 }
 
@@ -364,7 +371,7 @@ void TestHistoryWindow::mainFrameShowsHistoryWarning()
     QVERIFY(WaitUntil([&] { return label() && label()->text().contains(warning); }, 20000));
     QVERIFY(label()->isVisibleTo(frame));
     if (server) {
-        QVERIFY(label()->toolTip().contains(frame->History().Store().SpoolFile()));
+        QVERIFY(label()->toolTip().contains(frame->History().State().spoolFile));
     } else {
         QVERIFY2(label()->toolTip().contains(QDir::toNativeSeparators(notOurs)), qPrintable(label()->toolTip()));
         QFile kept(notOurs);
@@ -372,7 +379,7 @@ void TestHistoryWindow::mainFrameShowsHistoryWarning()
         QVERIFY(kept.readAll().startsWith("These are a technician's notes")); // left as it was
     }
     QVERIFY(WaitUntil([&] { return frame->Document().Identity().SerialNumber() != 0xFFFFFFFF; }, 10000));
-    const QString spool = frame->History().Store().SpoolFile();
+    const QString spool = frame->History().State().spoolFile;
     frame->close();
     app.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -428,7 +435,8 @@ void TestHistoryWindow::mainFrameRecordsAndOpensHistory()
     QVERIFY(app);
     CMainFrame *frame = app->MainFrame();
     QVERIFY(frame);
-    QCOMPARE(frame->History().Store().Location(), file);
+    QVERIFY(WaitUntil([&] { return frame->History().State().open; }, 20000));
+    QCOMPARE(frame->History().State().location, file);
     QVERIFY(frame->History().WarningText().isEmpty());
 
     // The simulated run starts with an upload, which the history keeps.
@@ -447,9 +455,8 @@ void TestHistoryWindow::mainFrameRecordsAndOpensHistory()
     QVERIFY(action->isChecked());
     auto *window = qobject_cast<CHistoryWindow *>(child->View());
     QVERIFY(window);
-    QCOMPARE(window->Store(), &frame->History().Store());
-    QCOMPARE(window->FleetModel()->rowCount(), 1);
-    QCOMPARE(window->SelectedSerial(), serial);
+    QCOMPARE(window->History(), &frame->History().Worker());
+    QVERIFY(WaitUntil([&] { return window->FleetModel()->rowCount() == 1 && window->SelectedSerial() == serial; }, 20000));
 
     // A second upload from the menu is recorded too, and the open window follows.
     frame->OnCommand(CommandId::Upload);
@@ -485,6 +492,79 @@ void TestHistoryWindow::mainFrameRecordsAndOpensHistory()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+
+void TestHistoryWindow::writeWaitsOffTheWindowsThread()
+{
+    // A server that takes the connection and never answers: each attempt
+    // waits out the connect timeout on the history's thread, while the
+    // windows' event loop goes on; the record ends in the spool.
+    CSilentServer silent;
+    QVERIFY(silent.Start());
+    const QString url = silent.Url(QStringLiteral("history"));
+    const QString spool = CHistoryStore::SpoolFileFor(url);
+    QFile::remove(spool);
+    Instrument &instrument = *m_h.fleet.front();
+    auto service = std::make_unique<CHistoryService>(instrument.rig.doc);
+    QVERIFY(service->Open(url));
+    CHistoryWindow window(instrument.rig.doc);
+    service->Attach(&window);
+    QSignalSpy recorded(&service->Recorder(), &CHistoryRecorder::Recorded);
+
+    bool uploaded = false;
+    int ticksWhileWaiting = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] {
+        if (uploaded && recorded.isEmpty())
+            ++ticksWhileWaiting;
+    });
+    ticker.start(10);
+    instrument.rig.doc.UploadAll();
+    QVERIFY(WaitUntil([&] { return !instrument.rig.doc.TransferProgress().IsOpen() && instrument.rig.doc.Link().IsIdle(); }, 20000));
+    uploaded = true;
+    QVERIFY(WaitUntil([&] { return !recorded.isEmpty(); }, 40000));
+    // The write waited at least one connect timeout; the timer went on firing.
+    QVERIFY2(ticksWhileWaiting >= 20, qPrintable(QString::number(ticksWhileWaiting)));
+    QVERIFY(silent.Connections() >= 1);
+    QCOMPARE(recorded.first().first().toString(), QStringLiteral("upload"));
+    QVERIFY(service->Recorder().LastResult().spooled);
+    QCOMPARE(CHistorySpool(spool).Count(), 2); // the instrument's row and its settings
+    QVERIFY(WaitUntil([&] { return window.WarningLabel()->parentWidget()->isVisibleTo(&window); }, 20000));
+    QCOMPARE(service->WarningText(), QStringLiteral("History: 2 record(s) wait to be written"));
+    service.reset();
+    QFile::remove(spool);
+}
+
+void TestHistoryWindow::closingWhileAWriteWaits()
+{
+    // The main window closes while its history still waits for a server
+    // that never answers: nothing crashes, and the record is in the spool.
+    CSilentServer silent;
+    QVERIFY(silent.Start());
+    const QString url = silent.Url(QStringLiteral("frame"));
+    const QString spool = CHistoryStore::SpoolFileFor(url);
+    QFile::remove(spool);
+    CHistoryStore::SetPreferredLocation(url);
+    auto app = StartSimulatedApp();
+    QVERIFY(app);
+    CMainFrame *frame = app->MainFrame();
+    QVERIFY(WaitUntil([&] { return frame->Document().Identity().SerialNumber() != 0xFFFFFFFF; }, 20000));
+    frame->History().Recorder().UploadDone();
+    QVERIFY(frame->History().Worker().Pending() > 0);
+    frame->close();
+    app.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    CHistorySpool kept(spool);
+    QStringList kinds;
+    QString error;
+    kept.Replay(
+        [&](const CHistorySpool::Record &r) {
+            kinds << CHistorySpoolCodec::Kind(r);
+            return CHistorySpool::Outcome::Done;
+        },
+        &error);
+    QVERIFY2(kinds.size() >= 2 && kinds.last() == QLatin1String("snapshot"), qPrintable(kinds.join(QLatin1Char(' '))));
+    QFile::remove(spool);
+}
 
 QTEST_MAIN(TestHistoryWindow)
 #include "tst_history.moc"

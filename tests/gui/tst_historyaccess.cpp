@@ -1,4 +1,5 @@
 // The History Database dialog with a password: it never shows it nor keeps it in the preferences, "Remember password" writes the password file once a TLS server took it, and a password not remembered serves this run only. A viewer's History window reads while its write waits.
+#include "EventWait.h"
 #include "PgServer.h"
 #include "SimRig.h"
 #include "history/FleetModel.h"
@@ -6,6 +7,7 @@
 #include "history/HistoryLocation.h"
 #include "history/HistorySchema.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWorker.h"
 #include "history/HistoryWindow.h"
 #include "platform/Preferences.h"
 
@@ -16,6 +18,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -204,25 +207,34 @@ void TestHistoryAccessDialog::viewerWindowReads()
         QVERIFY(owner.Open(url(CHistorySchema::OwnerRole)));
         QVERIFY(owner.RecordInstrument(unit).stored);
     }
-    CHistoryStore viewer;
-    QVERIFY(viewer.Open(url(QStringLiteral("vera"))));
+    // The window reads on a history thread of its own, as the main frame's does.
+    CHistoryWorker viewer;
+    viewer.Open(url(QStringLiteral("vera")));
     SimRig rig;
     CHistoryWindow window(rig.doc);
-    window.SetStore(&viewer);
+    QSignalSpy refreshed(&window, &CHistoryWindow::Refreshed);
+    window.SetHistory(&viewer);
     window.resize(window.FormSize());
     window.OnInitialUpdate();
+    QVERIFY(WaitUntil([&] { return refreshed.size() >= 1 && viewer.Pending() == 0; }, 20000));
     QCOMPARE(window.FleetModel()->rowCount(), 1);
     QVERIFY(window.LocationLabel()->text().contains(QStringLiteral("1 instrument(s)")));
     QVERIFY(!window.WarningLabel()->parentWidget()->isVisibleTo(&window));
 
     unit.serial = QStringLiteral("00A10002");
-    QVERIFY(viewer.RecordInstrument(unit).spooled);
+    const std::optional<bool> spooled =
+        viewer.Await<bool>([unit](CHistoryStore &store) { return store.RecordInstrument(unit).spooled; });
+    QVERIFY(spooled && *spooled);
+    refreshed.clear();
     window.Refresh();
+    QVERIFY(WaitUntil([&] { return refreshed.size() >= 1 && viewer.Pending() == 0; }, 20000));
     QCOMPARE(window.FleetModel()->rowCount(), 1);
     QVERIFY2(window.WarningLabel()->text().contains(QStringLiteral("the user \"vera\" may not write to this history")),
              qPrintable(window.WarningLabel()->text()));
     QVERIFY(window.WarningLabel()->parentWidget()->isVisibleTo(&window));
-    QFile::remove(viewer.SpoolFile());
+    const std::optional<QString> spool = viewer.Await<QString>([](CHistoryStore &store) { return store.SpoolFile(); });
+    QVERIFY(spool);
+    QFile::remove(*spool);
 }
 
 void TestHistoryAccessDialog::passwordFromEarlierPreferencesMoves()

@@ -1,6 +1,7 @@
 // Due dates from the instrument and its log side by side in the history window and the calibration record (read back from the PDF), the record's certificates, and "Add to History" in the log window.
 #include "AgreeingOperator.h"
 #include "HistoryFixture.h"
+#include "history/HistoryWorker.h"
 #include "history/LogHistoryImport.h"
 #include "report/CalibrationCertificate.h"
 #include "SimLogGenerator.h"
@@ -150,7 +151,9 @@ void TestHistoryDueWindow::addLoadedCsvToHistory()
     log.SetPrompt(&prompt);
     QVERIFY(log.Button(QStringLiteral("Add to History"))->isHidden());
     int changed = 0;
-    CLogHistoryImport *import = CLogHistoryImport::Attach(log, *m_h.store, [&changed] { ++changed; });
+    CHistoryWorker worker;
+    worker.Open(m_h.store->Location());
+    CLogHistoryImport *import = CLogHistoryImport::Attach(log, worker, [&changed] { ++changed; });
     QVERIFY(!log.Button(QStringLiteral("Add to History"))->isHidden());
     QStringList asked;
     QString answer;

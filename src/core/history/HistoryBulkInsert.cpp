@@ -33,39 +33,109 @@ void PutBig(QByteArray &out, T value)
     const T big = qToBigEndian(value);
     out.append(reinterpret_cast<const char *>(&big), sizeof big);
 }
+
+// Reads a binary COPY stream's fields within what arrived; false past its end.
+class CCopyReader
+{
+public:
+    CCopyReader(const char *data, int size) : m_p(data), m_end(data + size) {}
+    template <typename T>
+    bool Big(T *value)
+    {
+        if (m_end - m_p < qsizetype(sizeof(T)))
+            return false;
+        *value = qFromBigEndian<T>(m_p);
+        m_p += sizeof(T);
+        return true;
+    }
+    bool Skip(qsizetype n)
+    {
+        if (n < 0 || m_end - m_p < n)
+            return false;
+        m_p += n;
+        return true;
+    }
+    // An integer field of the given width.
+    template <typename T>
+    bool Field(T *value)
+    {
+        qint32 length = 0;
+        return Big(&length) && length == qint32(sizeof(T)) && Big(value);
+    }
+    bool Bytes(QByteArray *out)
+    {
+        qint32 length = 0;
+        if (!Big(&length) || length < 0 || m_end - m_p < length)
+            return false;
+        *out = QByteArray(m_p, length);
+        m_p += length;
+        return true;
+    }
+
+private:
+    const char *m_p;
+    const char *m_end;
+};
+
+const char ReadSql[] = "SELECT t, h, seq, kind, code, timeless, rec FROM log_entry WHERE instrument = %1 ORDER BY t, h";
 } // namespace
 
 bool CHistoryBulkInsert::Insert(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
                                 const QList<LogRecord> &entries, bool spanEmpty, qint64 *added, QString *error)
 {
-    if (pending.isEmpty())
+    return Insert(
+        db, instrument, pending.size(),
+        [&](qsizetype i, Row &row) {
+            const CHistoryLogCodec::Keyed &k = *pending.at(i);
+            const LogRecord &e = entries.at(k.index);
+            row.t = k.timeMs;
+            row.h = k.hash;
+            row.seq = k.index;
+            row.kind = int(e.kind);
+            row.code = int(e.code);
+            row.timeless = k.timeless;
+            row.rec = CHistoryLogCodec::Encode(e);
+        },
+        spanEmpty, added, error);
+}
+
+bool CHistoryBulkInsert::InsertRows(CHistoryDatabase &db, qint64 instrument, const QList<Row> &rows, bool fresh, qint64 *added,
+                                    QString *error)
+{
+    return Insert(db, instrument, rows.size(), [&](qsizetype i, Row &row) { row = rows.at(i); }, fresh, added, error);
+}
+
+bool CHistoryBulkInsert::Insert(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, bool spanEmpty,
+                                qint64 *added, QString *error)
+{
+    if (count == 0)
         return true;
     int r = NoHandle;
     if (!db.IsPostgres()) {
-        r = Sqlite(db, instrument, pending, entries, added, error);
+        r = Sqlite(db, instrument, count, rows, added, error);
     } else if (!spanEmpty) {
-        r = Postgres(db, instrument, pending, entries, false, added, error);
+        r = Postgres(db, instrument, count, rows, false, added, error);
     } else {
         // Another writer may have stored the same entries since the span was
         // read: its keys stop the straight copy, and the careful way runs.
         if (!db.Exec(QStringLiteral("SAVEPOINT history_bulk"), error))
             return false;
-        r = Postgres(db, instrument, pending, entries, true, added, error);
+        r = Postgres(db, instrument, count, rows, true, added, error);
         if (r == Failed) {
             if (!db.Exec(QStringLiteral("ROLLBACK TO SAVEPOINT history_bulk"), error))
                 return false;
-            r = Postgres(db, instrument, pending, entries, false, added, error);
+            r = Postgres(db, instrument, count, rows, false, added, error);
         } else if (r == Done && !db.Exec(QStringLiteral("RELEASE SAVEPOINT history_bulk"), error)) {
             return false;
         }
     }
     if (r != NoHandle)
         return r == Done;
-    return Qt(db, instrument, pending, entries, added, error);
+    return Qt(db, instrument, count, rows, added, error);
 }
 
-int CHistoryBulkInsert::Sqlite(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
-                               const QList<LogRecord> &entries, qint64 *added, QString *error)
+int CHistoryBulkInsert::Sqlite(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, qint64 *added,
+                               QString *error)
 {
     sqlite3 *handle = Handle<sqlite3 *>(db, "sqlite3*");
     if (!handle)
@@ -78,17 +148,17 @@ int CHistoryBulkInsert::Sqlite(CHistoryDatabase &db, qint64 instrument, const QL
         return Failed;
     }
     int result = Done;
-    for (const CHistoryLogCodec::Keyed *k : pending) {
-        const LogRecord &e = entries.at(k->index);
-        const QByteArray rec = CHistoryLogCodec::Encode(e);
+    Row row;
+    for (qsizetype i = 0; i < count; ++i) {
+        rows(i, row);
         sqlite3_bind_int64(statement, 1, instrument);
-        sqlite3_bind_int64(statement, 2, k->timeMs);
-        sqlite3_bind_int64(statement, 3, k->hash);
-        sqlite3_bind_int(statement, 4, k->index);
-        sqlite3_bind_int(statement, 5, int(e.kind));
-        sqlite3_bind_int(statement, 6, int(e.code));
-        sqlite3_bind_int(statement, 7, k->timeless ? 1 : 0);
-        sqlite3_bind_blob(statement, 8, rec.constData(), int(rec.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(statement, 2, row.t);
+        sqlite3_bind_int64(statement, 3, row.h);
+        sqlite3_bind_int(statement, 4, row.seq);
+        sqlite3_bind_int(statement, 5, row.kind);
+        sqlite3_bind_int(statement, 6, row.code);
+        sqlite3_bind_int(statement, 7, row.timeless ? 1 : 0);
+        sqlite3_bind_blob(statement, 8, row.rec.constData(), int(row.rec.size()), SQLITE_STATIC);
         if (sqlite3_step(statement) != SQLITE_DONE) {
             *error = QString::fromUtf8(sqlite3_errmsg(handle));
             result = Failed;
@@ -101,8 +171,8 @@ int CHistoryBulkInsert::Sqlite(CHistoryDatabase &db, qint64 instrument, const QL
     return result;
 }
 
-int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
-                                 const QList<LogRecord> &entries, bool spanEmpty, qint64 *added, QString *error)
+int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, bool spanEmpty,
+                                 qint64 *added, QString *error)
 {
 #if !ALTAVO_HAVE_LIBPQ
     // Built without the PostgreSQL client: Qt's bound values do the work.
@@ -135,22 +205,22 @@ int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, const 
     PutBig<qint32>(chunk, 0);
     PutBig<qint32>(chunk, 0);
     bool sent = true;
-    for (const CHistoryLogCodec::Keyed *k : pending) {
-        const LogRecord &e = entries.at(k->index);
+    Row row;
+    for (qsizetype i = 0; i < count; ++i) {
+        rows(i, row);
         PutBig<qint16>(chunk, 8);
         PutBig<qint32>(chunk, 8);
         PutBig<qint64>(chunk, instrument);
         PutBig<qint32>(chunk, 8);
-        PutBig<qint64>(chunk, k->timeMs);
+        PutBig<qint64>(chunk, row.t);
         PutBig<qint32>(chunk, 8);
-        PutBig<qint64>(chunk, k->hash);
-        for (const qint32 v : {qint32(k->index), qint32(e.kind), qint32(e.code), qint32(k->timeless ? 1 : 0)}) {
+        PutBig<qint64>(chunk, row.h);
+        for (const qint32 v : {qint32(row.seq), qint32(row.kind), qint32(row.code), qint32(row.timeless ? 1 : 0)}) {
             PutBig<qint32>(chunk, 4);
             PutBig<qint32>(chunk, v);
         }
-        const QByteArray rec = CHistoryLogCodec::Encode(e);
-        PutBig<qint32>(chunk, qint32(rec.size()));
-        chunk += rec;
+        PutBig<qint32>(chunk, qint32(row.rec.size()));
+        chunk += row.rec;
         if (chunk.size() >= (1 << 20)) {
             sent = PQputCopyData(conn, chunk.constData(), int(chunk.size())) == 1;
             chunk.clear();
@@ -173,7 +243,7 @@ int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, const 
     if (!ok)
         return Failed;
     if (spanEmpty) {
-        *added += pending.size();
+        *added += count;
         return Done;
     }
     QSqlQuery q = db.Query();
@@ -186,8 +256,8 @@ int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, const 
 #endif
 }
 
-bool CHistoryBulkInsert::Qt(CHistoryDatabase &db, qint64 instrument, const QList<const CHistoryLogCodec::Keyed *> &pending,
-                            const QList<LogRecord> &entries, qint64 *added, QString *error)
+bool CHistoryBulkInsert::Qt(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, qint64 *added,
+                            QString *error)
 {
     const auto statement = [](int rows) {
         QString sql = QStringLiteral("INSERT INTO log_entry (instrument, t, h, seq, kind, code, timeless, rec) VALUES ");
@@ -197,30 +267,167 @@ bool CHistoryBulkInsert::Qt(CHistoryDatabase &db, qint64 instrument, const QList
     };
     QSqlQuery full = db.Query(), rest = db.Query();
     bool fullReady = false;
-    for (qsizetype start = 0; start < pending.size(); start += QtBatchRows) {
-        const int rows = int(qMin<qsizetype>(QtBatchRows, pending.size() - start));
-        QSqlQuery &run = rows == QtBatchRows ? full : rest;
-        if (rows != QtBatchRows || !fullReady) {
-            if (!db.Prepare(run, statement(rows), error))
+    Row row;
+    for (qsizetype start = 0; start < count; start += QtBatchRows) {
+        const int batch = int(qMin<qsizetype>(QtBatchRows, count - start));
+        QSqlQuery &run = batch == QtBatchRows ? full : rest;
+        if (batch != QtBatchRows || !fullReady) {
+            if (!db.Prepare(run, statement(batch), error))
                 return false;
-            fullReady = fullReady || rows == QtBatchRows;
+            fullReady = fullReady || batch == QtBatchRows;
         }
         int p = 0;
-        for (int i = 0; i < rows; ++i) {
-            const CHistoryLogCodec::Keyed &k = *pending.at(start + i);
-            const LogRecord &e = entries.at(k.index);
+        for (int i = 0; i < batch; ++i) {
+            rows(start + i, row);
             run.bindValue(p++, instrument);
-            run.bindValue(p++, k.timeMs);
-            run.bindValue(p++, k.hash);
-            run.bindValue(p++, k.index);
-            run.bindValue(p++, int(e.kind));
-            run.bindValue(p++, int(e.code));
-            run.bindValue(p++, k.timeless ? 1 : 0);
-            run.bindValue(p++, CHistoryLogCodec::Encode(e));
+            run.bindValue(p++, row.t);
+            run.bindValue(p++, row.h);
+            run.bindValue(p++, row.seq);
+            run.bindValue(p++, row.kind);
+            run.bindValue(p++, row.code);
+            run.bindValue(p++, row.timeless ? 1 : 0);
+            run.bindValue(p++, row.rec);
         }
         if (!db.Exec(run, error))
             return false;
         *added += qMax(0, run.numRowsAffected());
+    }
+    return true;
+}
+
+bool CHistoryBulkInsert::ReadRows(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error)
+{
+    const int r = db.IsPostgres() ? ReadPostgres(db, instrument, take, error) : ReadSqlite(db, instrument, take, error);
+    if (r != NoHandle)
+        return r == Done;
+    return ReadQt(db, instrument, take, error);
+}
+
+int CHistoryBulkInsert::ReadSqlite(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error)
+{
+    sqlite3 *handle = Handle<sqlite3 *>(db, "sqlite3*");
+    if (!handle)
+        return NoHandle;
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray sql = QByteArray(ReadSql).replace("%1", QByteArray::number(instrument));
+    if (sqlite3_prepare_v2(handle, sql.constData(), -1, &statement, nullptr) != SQLITE_OK) {
+        *error = QString::fromUtf8(sqlite3_errmsg(handle));
+        return Failed;
+    }
+    int result = Done;
+    Row row;
+    for (;;) {
+        const int step = sqlite3_step(statement);
+        if (step == SQLITE_DONE)
+            break;
+        if (step != SQLITE_ROW) {
+            *error = QString::fromUtf8(sqlite3_errmsg(handle));
+            result = Failed;
+            break;
+        }
+        row.t = sqlite3_column_int64(statement, 0);
+        row.h = sqlite3_column_int64(statement, 1);
+        row.seq = sqlite3_column_int(statement, 2);
+        row.kind = sqlite3_column_int(statement, 3);
+        row.code = sqlite3_column_int(statement, 4);
+        row.timeless = sqlite3_column_int(statement, 5) != 0;
+        const void *bytes = sqlite3_column_blob(statement, 6);
+        row.rec = QByteArray(static_cast<const char *>(bytes), sqlite3_column_bytes(statement, 6));
+        if (!take(row)) {
+            result = Failed;
+            break;
+        }
+    }
+    sqlite3_finalize(statement);
+    return result;
+}
+
+int CHistoryBulkInsert::ReadPostgres(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take,
+                                     QString *error)
+{
+    PGconn *conn = Handle<PGconn *>(db, "PGconn*");
+    if (!conn)
+        return NoHandle;
+    const QByteArray sql = "COPY (" + QByteArray(ReadSql).replace("%1", QByteArray::number(instrument)) + ") TO STDOUT (FORMAT binary)";
+    PGresult *start = PQexec(conn, sql.constData());
+    const bool copying = start && PQresultStatus(start) == PGRES_COPY_OUT;
+    if (!copying)
+        *error = QString::fromUtf8(start ? PQresultErrorMessage(start) : PQerrorMessage(conn)).trimmed();
+    PQclear(start);
+    if (!copying)
+        return Failed;
+    // One row per message after the header; the trailer is a count of -1.
+    int result = Done;
+    bool header = true, stopped = false;
+    Row row;
+    for (;;) {
+        char *buffer = nullptr;
+        const int size = PQgetCopyData(conn, &buffer, 0);
+        if (size < 0) {
+            if (size == -2) {
+                *error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+                result = Failed;
+            }
+            break;
+        }
+        CCopyReader in(buffer, size);
+        bool ok = true;
+        if (header) {
+            ok = in.Skip(11);
+            qint32 flags = 0, extension = 0;
+            ok = ok && in.Big(&flags) && in.Big(&extension) && in.Skip(extension);
+            header = false;
+        }
+        qint16 fields = 0;
+        if (ok && !stopped && in.Big(&fields) && fields != -1) {
+            qint32 seq = 0, kind = 0, code = 0, timeless = 0;
+            ok = fields == 7 && in.Field(&row.t) && in.Field(&row.h) && in.Field(&seq) && in.Field(&kind) && in.Field(&code)
+                 && in.Field(&timeless) && in.Bytes(&row.rec);
+            row.seq = seq;
+            row.kind = kind;
+            row.code = code;
+            row.timeless = timeless != 0;
+            if (ok && !take(row)) {
+                stopped = true;
+                result = Failed;
+            }
+        }
+        PQfreemem(buffer);
+        if (!ok && result == Done) {
+            *error = QStringLiteral("the rows of the log could not be read back");
+            result = Failed;
+        }
+    }
+    // The copy is read to its end, so the connection is free again.
+    while (PGresult *res = PQgetResult(conn)) {
+        if (PQresultStatus(res) != PGRES_COMMAND_OK && result == Done) {
+            *error = QString::fromUtf8(PQresultErrorMessage(res)).trimmed();
+            result = Failed;
+        }
+        PQclear(res);
+    }
+    return result;
+}
+
+bool CHistoryBulkInsert::ReadQt(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error)
+{
+    QSqlQuery q = db.Query();
+    q.setForwardOnly(true);
+    if (!q.exec(QString::fromLatin1(ReadSql).arg(instrument))) {
+        *error = q.lastError().text();
+        return false;
+    }
+    Row row;
+    while (q.next()) {
+        row.t = q.value(0).toLongLong();
+        row.h = q.value(1).toLongLong();
+        row.seq = q.value(2).toInt();
+        row.kind = q.value(3).toInt();
+        row.code = q.value(4).toInt();
+        row.timeless = q.value(5).toInt() != 0;
+        row.rec = q.value(6).toByteArray();
+        if (!take(row))
+            return false;
     }
     return true;
 }

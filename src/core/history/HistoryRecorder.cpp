@@ -8,12 +8,14 @@
 #include "document/OptionsFile.h"
 #include "firmware/ProgrammingEngine.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWorker.h"
 #include "platform/ProfileFile.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
+#include <optional>
 
 namespace {
 constexpr quint32 ErasedSerial = 0xFFFFFFFF;
@@ -63,43 +65,68 @@ HistoryInstrument CHistoryRecorder::InstrumentNow() const
     return i;
 }
 
+bool CHistoryRecorder::IsRecording() const
+{
+    return m_store != nullptr || m_worker != nullptr;
+}
+
+void CHistoryRecorder::SetWorker(CHistoryWorker *worker)
+{
+    m_worker = worker;
+}
+
 void CHistoryRecorder::Note(const QString &what, const HistoryWriteResult &result)
 {
     m_last = result;
     emit Recorded(what, result);
 }
 
-bool CHistoryRecorder::RecordInstrumentNow(const QString &what)
+void CHistoryRecorder::Write(const QString &what, Job job)
 {
-    const HistoryInstrument i = InstrumentNow();
-    if (i.serial.isEmpty()) {
-        HistoryWriteResult r;
-        r.error = QStringLiteral("The instrument's serial number is not known (never read, or not programmed); nothing was recorded.");
-        Note(what, r);
-        return false;
-    }
-    const HistoryWriteResult r = m_store->RecordInstrument(i);
-    if (!r.stored && !r.spooled) {
-        Note(what, r);
-        return false;
-    }
-    return true;
+    if (m_worker)
+        m_worker->Ask<HistoryWriteResult>(this, std::move(job), [this, what](const HistoryWriteResult &r) { Note(what, r); });
+    else if (m_store)
+        Note(what, job(*m_store));
 }
+
+bool CHistoryRecorder::KnownInstrument(const QString &what, HistoryInstrument *instrument)
+{
+    *instrument = InstrumentNow();
+    if (!instrument->serial.isEmpty())
+        return true;
+    HistoryWriteResult r;
+    r.error = QStringLiteral("The instrument's serial number is not known (never read, or not programmed); nothing was recorded.");
+    Note(what, r);
+    return false;
+}
+
+namespace {
+// The instrument's row goes first; when that cannot even be spooled, its result is the outcome.
+template <typename Then>
+HistoryWriteResult AfterInstrument(CHistoryStore &store, const HistoryInstrument &instrument, Then then)
+{
+    const HistoryWriteResult r = store.RecordInstrument(instrument);
+    if (!r.stored && !r.spooled)
+        return r;
+    return then();
+}
+} // namespace
 
 void CHistoryRecorder::RecordSnapshot(int kind, bool verified, const QList<HistoryDifference> &differences)
 {
     const QString what = kind == HistorySnapshot::Download ? QStringLiteral("download") : QStringLiteral("upload");
-    if (!m_store || !RecordInstrumentNow(what))
+    HistoryInstrument instrument;
+    if (!IsRecording() || !KnownInstrument(what, &instrument))
         return;
     CProfileFile file;
     COptionsFile::Write(m_doc.Settings(), file);
     HistorySnapshot s;
-    s.serial = CurrentSerial();
+    s.serial = instrument.serial;
     s.kind = HistorySnapshot::Kind(kind);
     s.optionsText = QString::fromLatin1(file.ToBytes());
     s.verified = verified;
     s.differences = differences;
-    Note(what, m_store->RecordSnapshot(s));
+    Write(what, [instrument, s](CHistoryStore &store) { return AfterInstrument(store, instrument, [&] { return store.RecordSnapshot(s); }); });
 }
 
 void CHistoryRecorder::UploadDone()
@@ -117,57 +144,63 @@ void CHistoryRecorder::DownloadVerified(const QList<CDownloadDifference> &differ
 
 void CHistoryRecorder::InstrumentSeen()
 {
-    if (!m_store)
+    const QString what = QStringLiteral("instrument");
+    HistoryInstrument instrument;
+    if (!IsRecording() || !KnownInstrument(what, &instrument))
         return;
-    const HistoryInstrument i = InstrumentNow();
-    if (i.serial.isEmpty())
-        RecordInstrumentNow(QStringLiteral("instrument")); // says why nothing was recorded
-    else
-        Note(QStringLiteral("instrument"), m_store->RecordInstrument(i));
+    Write(what, [instrument](CHistoryStore &store) { return store.RecordInstrument(instrument); });
 }
 
 void CHistoryRecorder::LogRetrieved(const QList<LogRecord> &entries, const LogSensors &sensors)
 {
-    if (!m_store || !RecordInstrumentNow(QStringLiteral("log")))
+    const QString what = QStringLiteral("log");
+    HistoryInstrument instrument;
+    if (!IsRecording() || !KnownInstrument(what, &instrument))
         return;
     HistoryLogRetrieval r;
-    r.serial = CurrentSerial();
+    r.serial = instrument.serial;
     r.source = HistoryLogRetrieval::Instrument;
     r.sensors = sensors;
-    Note(QStringLiteral("log"), m_store->RecordLog(r, entries));
+    Write(what, [instrument, r, entries](CHistoryStore &store) {
+        return AfterInstrument(store, instrument, [&] { return store.RecordLog(r, entries); });
+    });
 }
 
 void CHistoryRecorder::FirmwareRunDone(const QString &hexFile, bool passed, const QString &result, quint32 stampedSerial)
 {
-    if (!m_store)
+    if (!IsRecording())
         return;
     HistoryFirmwareRun run;
     run.serial = stampedSerial && stampedSerial != ErasedSerial
                      ? QStringLiteral("%1").arg(stampedSerial, 8, 16, QLatin1Char('0')).toUpper()
                      : CurrentSerial();
     run.fileName = QFileInfo(hexFile).fileName();
-    run.sha256 = Sha256Of(hexFile);
     run.passed = passed;
     run.result = result;
+    // A programmed instrument is one of the fleet from now on.
+    std::optional<HistoryInstrument> programmed;
     if (passed && !run.serial.isEmpty()) {
-        // A programmed instrument is one of the fleet from now on.
-        HistoryInstrument i = InstrumentNow();
-        i.serial = run.serial;
-        m_store->RecordInstrument(i);
+        programmed = InstrumentNow();
+        programmed->serial = run.serial;
     }
-    Note(QStringLiteral("firmware"), m_store->RecordFirmwareRun(run));
+    Write(QStringLiteral("firmware"), [run, programmed, hexFile](CHistoryStore &store) mutable {
+        run.sha256 = Sha256Of(hexFile);
+        if (programmed)
+            store.RecordInstrument(*programmed);
+        return store.RecordFirmwareRun(run);
+    });
 }
 
 void CHistoryRecorder::BoardTestGroupDone(const QString &group, bool passed, const QString &detail)
 {
-    if (!m_store)
+    if (!IsRecording())
         return;
     HistoryBoardTest t;
     t.serial = CurrentSerial();
     t.group = group;
     t.passed = passed;
     t.detail = detail;
-    Note(QStringLiteral("boardtest"), m_store->RecordBoardTest(t));
+    Write(QStringLiteral("boardtest"), [t](CHistoryStore &store) { return store.RecordBoardTest(t); });
 }
 
 void CHistoryRecorder::Later(std::function<void()> write)

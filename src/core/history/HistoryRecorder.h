@@ -12,6 +12,7 @@
 #include <functional>
 
 class CBoardTestSequence;
+class CHistoryWorker;
 class CInstrumentDoc;
 class CLogRetrieval;
 class CProgrammingEngine;
@@ -25,6 +26,10 @@ struct CDownloadDifference;
  * call does nothing. Nothing here can fail an operation: a history that
  * cannot be written spools (see CHistoryStore) and the outcome goes to
  * LastResult() and the Recorded signal only.
+ *
+ * With a worker (SetWorker, the windows) the records are made from the
+ * document here and written on the worker's thread in the order they were
+ * made; LastResult() and Recorded follow once the worker has written them.
  *
  * The Watch* functions connect to an engine's own completion signals, for
  * callers that hold the engine anyway (the windows). The direct calls are
@@ -40,7 +45,9 @@ public:
 
     void SetStore(CHistoryStore *store);
     CHistoryStore *Store() const { return m_store.data(); }
-    bool IsRecording() const { return m_store != nullptr; }
+    // Writes through the worker instead of a store of this thread.
+    void SetWorker(CHistoryWorker *worker);
+    bool IsRecording() const;
 
     // The document holds a complete upload: identity, configuration,
     // tables, settings and the 81 ID entries.
@@ -82,14 +89,19 @@ signals:
     void Recorded(const QString &what, const HistoryWriteResult &result);
 
 private:
+    using Job = std::function<HistoryWriteResult(CHistoryStore &)>;
     void Note(const QString &what, const HistoryWriteResult &result);
+    // Runs the write on the store, or posts it to the worker.
+    void Write(const QString &what, Job job);
     HistoryInstrument InstrumentNow() const;
-    bool RecordInstrumentNow(const QString &what);
+    // The instrument's row as the document names it; false (and noted) when it has no serial number.
+    bool KnownInstrument(const QString &what, HistoryInstrument *instrument);
     void RecordSnapshot(int kind, bool verified, const QList<HistoryDifference> &differences);
     void Later(std::function<void()> write);
 
     CInstrumentDoc &m_doc;
     QPointer<CHistoryStore> m_store;
+    QPointer<CHistoryWorker> m_worker;
     HistoryWriteResult m_last;
     QList<std::function<void()>> m_pending;
     bool m_flushQueued = false;

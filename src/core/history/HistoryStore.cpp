@@ -76,6 +76,15 @@ void CHistoryStore::SetPreferredLocation(const QString &location)
     CPreferences::SetString(PreferenceSection, PreferenceKey, CHistoryLocation::WithoutPassword(location));
 }
 
+QString CHistoryStore::SpoolFileFor(const QString &location)
+{
+    CHistoryLocation where;
+    QString error;
+    if (!CHistoryLocation::Parse(location, DefaultFile(), &where, &error))
+        return {};
+    return SpoolPathFor(where);
+}
+
 QString CHistoryStore::NewOpKey()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -216,7 +225,7 @@ void CHistoryStore::UpdateWarning()
 
 bool CHistoryStore::Connect()
 {
-    if (!m_db)
+    if (!m_db || m_spoolOnly)
         return false;
     if (m_db->IsOpen())
         return true;
@@ -284,6 +293,8 @@ HistoryWriteResult CHistoryStore::Store(const CHistorySpool::Record &record, con
         result.error = QStringLiteral("The instrument history is not open.");
         return result;
     }
+    if (m_spoolOnly)
+        return Spool(record);
     // What waits goes in first, so the database takes the records in order.
     if (SpoolWaits() || !IsConnected())
         ReplaySpool();
@@ -295,7 +306,8 @@ HistoryWriteResult CHistoryStore::Store(const CHistorySpool::Record &record, con
 HistoryWriteResult CHistoryStore::Spool(const CHistorySpool::Record &record)
 {
     HistoryWriteResult result;
-    result.error = m_dbError;
+    result.error = m_dbError.isEmpty() && m_spoolOnly ? QStringLiteral("The program closed before the history database %1 took the record.").arg(m_shown)
+                                                       : m_dbError;
     QString spoolError;
     if (m_spool->Append(record, &spoolError))
         result.spooled = true;
@@ -309,6 +321,8 @@ bool CHistoryStore::ReplaySpool()
 {
     if (!m_open)
         return false;
+    if (m_spoolOnly)
+        return !SpoolWaits();
     if (!Connect()) {
         UpdateWarning();
         return !SpoolWaits();
@@ -376,7 +390,7 @@ HistoryWriteResult CHistoryStore::RecordLog(const HistoryLogRetrieval &retrieval
     const WriteStep step = [&](CHistoryWriter &w, qint64 *added, QString *e) { return w.Log(r, entries, added, e); };
     // Packing a big log costs time; it is done only when the spool needs it.
     HistoryWriteResult result;
-    if (m_open && !SpoolWaits() && IsConnected()) {
+    if (m_open && !m_spoolOnly && !SpoolWaits() && IsConnected()) {
         if (WriteNow(step, &result))
             return result;
         // Tried once already: straight to the spool, without a second wait.

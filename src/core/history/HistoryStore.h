@@ -74,6 +74,11 @@ public:
     // How long a write waits for another program's lock on an SQLite file
     // before it goes to the spool (default 10 s). Set before Open().
     void SetBusyTimeout(int ms) { m_busyMs = ms; }
+    // Every write goes to the spool without trying the database (a program
+    // that is closing and must not wait for a server).
+    void SetSpoolOnly(bool on) { m_spoolOnly = on; }
+    // The spool file a store opened on this location uses; empty for a bad location.
+    static QString SpoolFileFor(const QString &location);
     // The schema version the database had when it was opened (0: created
     // now); the current version after a migration is CHistorySchema::CurrentVersion.
     int FoundSchemaVersion() const;
@@ -153,5 +158,6 @@ private:
     int m_busyMs = 10000;
     bool m_open = false;
     bool m_warning = false;
+    bool m_spoolOnly = false;
     QString m_warningText;
 };

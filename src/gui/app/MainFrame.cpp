@@ -619,8 +619,15 @@ void CMainFrame::ChooseHistoryDatabase()
     CHistoryDatabaseDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (!m_history->OpenStored())
-        QMessageBox::warning(this, CHistoryDatabaseDialog::Caption, m_history->OpenError());
+    // The database is opened on the history's own thread; a failure is told when it is known.
+    connect(
+        m_history.get(), &CHistoryService::Opened, this,
+        [this](bool ok) {
+            if (!ok)
+                QMessageBox::warning(this, CHistoryDatabaseDialog::Caption, m_history->OpenError());
+        },
+        Qt::SingleShotConnection);
+    m_history->OpenStored();
     UpdateHistoryWarning();
 }
 

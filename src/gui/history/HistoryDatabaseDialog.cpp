@@ -20,6 +20,8 @@
 #include <QSqlDatabase>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <thread>
+#include <QEventLoop>
 
 const QString CHistoryDatabaseDialog::Caption = QStringLiteral("History Database");
 
@@ -33,6 +35,29 @@ QHash<QString, QString> &SessionPasswords()
     return passwords;
 }
 } // namespace
+
+/*
+ * A connection attempt waits up to the server's connect timeout; it runs on
+ * a thread of its own (its database connection made, used and closed there)
+ * while the windows go on, the dialog disabled and a wait cursor shown.
+ */
+template <typename T>
+T CHistoryDatabaseDialog::Waiting(std::function<T()> work)
+{
+    setEnabled(false);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QEventLoop loop;
+    T result;
+    std::thread worker([&] {
+        result = work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    QGuiApplication::restoreOverrideCursor();
+    setEnabled(true);
+    return result;
+}
 
 CHistoryDatabaseDialog::CHistoryDatabaseDialog(QWidget *parent)
     : QDialog(parent),
@@ -202,20 +227,22 @@ bool CHistoryDatabaseDialog::TestConnection()
         m_result->setText(problem);
         return false;
     }
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    CHistoryStore store;
-    const bool opened = store.Open(CHistoryLocation::WithPassword(location, m_server->isChecked() ? m_password->text() : QString()));
-    QGuiApplication::restoreOverrideCursor();
-    if (!opened) {
-        m_result->setText(store.ErrorString());
-        return false;
-    }
-    if (!store.IsConnected() || store.HasWarning()) {
-        m_result->setText(store.WarningText().isEmpty() ? store.ErrorString() : store.WarningText());
-        return false;
-    }
-    m_result->setText(QStringLiteral("Connected: %1 %2").arg(store.EngineName(), store.Location()));
-    return true;
+    struct Outcome
+    {
+        bool ok = false;
+        QString text;
+    };
+    const QString full = CHistoryLocation::WithPassword(location, m_server->isChecked() ? m_password->text() : QString());
+    const Outcome outcome = Waiting<Outcome>([full] {
+        CHistoryStore store;
+        if (!store.Open(full))
+            return Outcome{false, store.ErrorString()};
+        if (!store.IsConnected() || store.HasWarning())
+            return Outcome{false, store.WarningText().isEmpty() ? store.ErrorString() : store.WarningText()};
+        return Outcome{true, QStringLiteral("Connected: %1 %2").arg(store.EngineName(), store.Location())};
+    });
+    m_result->setText(outcome.text);
+    return outcome.ok;
 }
 
 bool CHistoryDatabaseDialog::RememberPassword(const QString &location, const QString &password)
@@ -229,12 +256,23 @@ bool CHistoryDatabaseDialog::RememberPassword(const QString &location, const QSt
         m_result->setText(error);
         return false;
     }
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    CHistoryDatabase db(where);
-    const bool connected = db.Connect(&error) == CHistoryDatabase::OpenResult::Ok;
-    CHistoryPasswordFile::Entry entry = db.ConnectedAs();
-    db.Close();
-    QGuiApplication::restoreOverrideCursor();
+    struct Outcome
+    {
+        bool connected = false;
+        QString error;
+        CHistoryPasswordFile::Entry entry;
+    };
+    const Outcome outcome = Waiting<Outcome>([where] {
+        Outcome o;
+        CHistoryDatabase db(where);
+        o.connected = db.Connect(&o.error) == CHistoryDatabase::OpenResult::Ok;
+        o.entry = db.ConnectedAs();
+        db.Close();
+        return o;
+    });
+    const bool connected = outcome.connected;
+    error = outcome.error;
+    CHistoryPasswordFile::Entry entry = outcome.entry;
     if (!connected) {
         m_result->setText(QStringLiteral("The password is not remembered: %1").arg(error));
         return false;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -52,6 +53,9 @@ private:
     // A password typed into the address moves to the password field.
     void TakePasswordFromAddress();
     bool RememberPassword(const QString &location, const QString &password);
+    // Runs work off the windows' thread and waits for it, the windows going on.
+    template <typename T>
+    T Waiting(std::function<T()> work);
 
     QRadioButton *m_default;
     QRadioButton *m_server;

@@ -12,36 +12,58 @@
 #include "firmware/Programming.h"
 #include "firmware/WizardSheet.h"
 #include "history/HistoryRecorder.h"
+#include "history/HistoryLocation.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWorker.h"
 
 #include <QLineEdit>
 #include <QPointer>
 
 CHistoryService::CHistoryService(CInstrumentDoc &doc, QObject *parent)
-    : QObject(parent), m_doc(doc), m_store(std::make_unique<CHistoryStore>()),
+    : QObject(parent), m_doc(doc), m_worker(std::make_unique<CHistoryWorker>()),
       m_recorder(std::make_unique<CHistoryRecorder>(doc)), m_uploads(std::make_unique<CUploadWatch>(doc))
 {
-    connect(m_store.get(), &CHistoryStore::WarningChanged, this, &CHistoryService::WarningChanged);
+    m_recorder->SetWorker(m_worker.get());
+    connect(m_worker.get(), &CHistoryWorker::StateChanged, this, &CHistoryService::WarningChanged);
+    connect(m_worker.get(), &CHistoryWorker::Opened, this, [this](bool ok, const QString &error) {
+        m_openError = ok ? QString() : error;
+        emit WarningChanged();
+        emit HistoryChanged();
+        emit Opened(ok);
+    });
     connect(m_recorder.get(), &CHistoryRecorder::Recorded, this, &CHistoryService::HistoryChanged);
     connect(m_uploads.get(), &CUploadWatch::UploadFinished, m_recorder.get(), &CHistoryRecorder::UploadDone);
 }
 
 CHistoryService::~CHistoryService()
 {
-    m_recorder->SetStore(nullptr);
+    // What the recorder still holds is posted before the worker stops.
+    m_uploads.reset();
+    m_recorder->Flush();
+    m_recorder.reset();
+    m_worker->Stop();
+}
+
+const HistoryState &CHistoryService::State() const
+{
+    return m_worker->State();
 }
 
 bool CHistoryService::Open(const QString &location)
 {
-    m_recorder->SetStore(nullptr);
-    m_store->Close();
-    const bool opened = m_store->Open(location);
-    m_openError = opened ? QString() : m_store->ErrorString();
-    if (opened)
-        m_recorder->SetStore(m_store.get());
-    emit WarningChanged();
-    emit HistoryChanged();
-    return opened;
+    CHistoryLocation where;
+    QString error;
+    if (!CHistoryLocation::Parse(location, CHistoryStore::DefaultFile(), &where, &error)) {
+        m_openError = error;
+        m_worker->Close();
+        emit WarningChanged();
+        emit HistoryChanged();
+        emit Opened(false);
+        return false;
+    }
+    m_openError.clear();
+    m_worker->Open(location);
+    return true;
 }
 
 bool CHistoryService::OpenStored()
@@ -53,8 +75,8 @@ QString CHistoryService::WarningText() const
 {
     if (!m_openError.isEmpty())
         return QStringLiteral("History not kept: the database cannot be opened");
-    if (m_store->HasWarning()) {
-        const int waiting = m_store->SpooledCount();
+    if (State().warning) {
+        const int waiting = State().spooled;
         return waiting > 0 ? QStringLiteral("History: %1 record(s) wait to be written").arg(waiting)
                            : QStringLiteral("History: the database cannot be written");
     }
@@ -65,17 +87,17 @@ QString CHistoryService::WarningDetail() const
 {
     if (!m_openError.isEmpty())
         return m_openError;
-    return m_store->HasWarning() ? m_store->WarningText() : QString();
+    return State().warning ? State().warningText : QString();
 }
 
 void CHistoryService::Attach(CInstrumentView *view)
 {
     if (auto *history = qobject_cast<CHistoryWindow *>(view)) {
-        history->SetStore(m_store.get());
+        history->SetHistory(m_worker.get());
         connect(this, &CHistoryService::HistoryChanged, history, &CHistoryWindow::Refresh);
     } else if (auto *log = qobject_cast<CLog *>(view)) {
         m_recorder->WatchLog(log->Log());
-        CLogHistoryImport::Attach(*log, *m_store, [this] { emit HistoryChanged(); });
+        CLogHistoryImport::Attach(*log, *m_worker, [this] { emit HistoryChanged(); });
     } else if (auto *programming = qobject_cast<CProgramming *>(view)) {
         QPointer<QLineEdit> file = programming->FileEdit();
         m_recorder->WatchProgramming(programming->Engine(), [file] { return file ? file->text().trimmed() : QString(); });

@@ -9,6 +9,7 @@
 #include "app/ViewRegistry.h"
 #include "document/InstrumentDoc.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWorker.h"
 #include "platform/Preferences.h"
 #include "report/HistoryReport.h"
 #include "report/ReportPrinter.h"
@@ -29,6 +30,7 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QTextDocument>
+#include <QThread>
 #include <QVBoxLayout>
 
 ALTAVO_REGISTER_VIEW(CHistoryWindow, "Instrument History", CommandId::InstrumentHistory, true)
@@ -63,6 +65,33 @@ void SetUpTable(QTableView *table)
     table->horizontalHeader()->setHighlightSections(false);
     table->horizontalHeader()->setStretchLastSection(true);
 }
+
+// A report made on the history's thread from its store, handed over to this one.
+using ReportHolder = std::shared_ptr<std::unique_ptr<QTextDocument>>;
+std::unique_ptr<QTextDocument> MadeThere(CHistoryWorker &history,
+                                         std::function<std::unique_ptr<QTextDocument>(const CHistoryStore &)> make)
+{
+    QThread *here = QThread::currentThread();
+    const std::optional<ReportHolder> made = history.Await<ReportHolder>([make, here](CHistoryStore &store) {
+        auto holder = std::make_shared<std::unique_ptr<QTextDocument>>(make(store));
+        if (*holder)
+            (*holder)->moveToThread(here);
+        return holder;
+    });
+    return made && *made ? std::move(**made) : nullptr;
+}
+
+struct FleetAnswer
+{
+    bool open = false;
+    QList<HistoryFleetRow> rows;
+};
+
+struct StoredAnswer
+{
+    QList<LogRecord> entries;
+    LogSensors sensors;
+};
 } // namespace
 
 CHistoryWindow::CHistoryWindow(CInstrumentDoc &doc, QWidget *parent)
@@ -101,9 +130,8 @@ void CHistoryWindow::BuildForm()
     m_warning->setWordWrap(true);
     m_warning->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_retry = button(RetryText, [this] {
-        if (m_store)
-            m_store->ReplaySpool();
-        UpdateWarning();
+        if (m_history)
+            m_history->Post([](CHistoryStore &store) { store.ReplaySpool(); });
         Refresh();
     });
     auto *warningBar = new QWidget(this);
@@ -213,20 +241,27 @@ void CHistoryWindow::BuildForm()
     layout->addWidget(m_location);
 }
 
-void CHistoryWindow::SetStore(CHistoryStore *store)
+void CHistoryWindow::SetHistory(CHistoryWorker *history)
 {
-    if (m_store)
-        disconnect(m_store, nullptr, this, nullptr);
-    m_store = store;
-    if (m_store)
-        connect(m_store, &CHistoryStore::WarningChanged, this, &CHistoryWindow::UpdateWarning);
+    if (m_history)
+        disconnect(m_history, nullptr, this, nullptr);
+    m_history = history;
+    m_fleetAsked = false;
+    m_fleetAgain = false;
+    if (m_history)
+        connect(m_history, &CHistoryWorker::StateChanged, this, &CHistoryWindow::UpdateWarning);
     UpdateWarning();
     Refresh();
 }
 
-CHistoryStore *CHistoryWindow::Store() const
+CHistoryWorker *CHistoryWindow::History() const
 {
-    return m_store.data();
+    return m_history.data();
+}
+
+bool CHistoryWindow::IsOpen() const
+{
+    return m_history && m_history->State().open;
 }
 
 void CHistoryWindow::OnInitialUpdate()
@@ -242,12 +277,12 @@ QDateTime CHistoryWindow::Now() const
 
 void CHistoryWindow::UpdateWarning()
 {
-    const bool warn = m_store && m_store->HasWarning();
+    const bool warn = m_history && m_history->State().warning;
     QString text;
     if (warn) {
-        text = m_store->WarningText();
+        text = m_history->State().warningText;
         if (text.isEmpty())
-            text = m_store->ErrorString();
+            text = m_history->State().error;
         text = QStringLiteral("The history database cannot be written now. Nothing is lost: what could not be "
                               "written waits and goes in when the database is back.\n%1").arg(text);
     }
@@ -257,21 +292,63 @@ void CHistoryWindow::UpdateWarning()
 
 void CHistoryWindow::Refresh()
 {
+    m_refreshing = true;
+    m_fleetShown = false;
+    if (!m_history) {
+        ++m_fleetTicket;
+        ShowFleet(false, {});
+        return;
+    }
+    // One read of the fleet at a time: while a server keeps the worker
+    // waiting, the writes that ask for refreshes do not pile reads up behind it.
+    if (m_fleetAsked) {
+        m_fleetAgain = true;
+        return;
+    }
+    m_fleetAsked = true;
+    const quint64 ticket = ++m_fleetTicket;
+    const QDateTime now = Now();
+    CHistoryWorker *asked = m_history;
+    m_history->Ask<FleetAnswer>(
+        this,
+        [now](CHistoryStore &store) {
+            FleetAnswer answer;
+            answer.open = store.IsOpen();
+            if (answer.open)
+                answer.rows = store.Fleet(now);
+            return answer;
+        },
+        [this, ticket, asked](const FleetAnswer &answer) {
+            if (asked != m_history)
+                return;
+            m_fleetAsked = false;
+            if (ticket == m_fleetTicket)
+                ShowFleet(answer.open, answer.rows);
+            if (m_fleetAgain) {
+                m_fleetAgain = false;
+                Refresh();
+            }
+        });
+}
+
+void CHistoryWindow::ShowFleet(bool open, const QList<HistoryFleetRow> &rows)
+{
     const QString keep = SelectedSerial();
-    if (!m_store || !m_store->IsOpen()) {
+    if (!open) {
         m_fleetModel->SetRows({}, Now());
-        m_location->setText(m_store ? QStringLiteral("The history database is not open: %1").arg(m_store->ErrorString())
-                                    : QStringLiteral("No history database."));
+        m_location->setText(m_history ? QStringLiteral("The history database is not open: %1").arg(m_history->State().error)
+                                      : QStringLiteral("No history database."));
+        m_fleetShown = true;
         ShowTimeline(QString());
         UpdateControls();
         return;
     }
-    m_fleetModel->SetRows(m_store->Fleet(Now()), Now());
+    m_fleetModel->SetRows(rows, Now());
     int overdue = 0;
     for (int i = 0; i < m_fleetModel->rowCount(); ++i)
         overdue += m_fleetModel->Overdue(i) ? 1 : 0;
     m_location->setText(QStringLiteral("%1: %2   -   %3 instrument(s), %4 overdue")
-                            .arg(m_store->EngineName(), m_store->Location())
+                            .arg(m_history->State().engine, m_history->State().location)
                             .arg(m_fleetModel->rowCount())
                             .arg(overdue));
     // The connected instrument is the one the technician most likely wants.
@@ -284,6 +361,7 @@ void CHistoryWindow::Refresh()
         serial = m_filter->rowCount() > 0 ? m_filter->index(0, 0).data().toString() : QString();
     SelectSerial(serial);
     m_shownSerial.clear(); // read the timeline again even for the same instrument
+    m_fleetShown = true;
     ShowTimeline(SelectedSerial());
     UpdateWarning();
 }
@@ -321,22 +399,38 @@ void CHistoryWindow::ShowTimeline(const QString &serial)
     if (serial == m_shownSerial && !serial.isEmpty())
         return;
     m_shownSerial = serial;
-    if (serial.isEmpty() || !m_store) {
-        m_timelineModel->SetItems({});
-        m_timelineLabel->setText(QStringLiteral("Select an instrument to see its history."));
-    } else {
-        m_timelineModel->SetItems(m_store->Timeline(serial));
-        const int row = m_fleetModel->FindSerial(serial);
-        const QString id = row >= 0 ? m_fleetModel->Row(row)->instrumentId.trimmed() : QString();
-        m_timelineLabel->setText(id.isEmpty() ? QStringLiteral("Timeline of %1").arg(serial)
-                                              : QStringLiteral("Timeline of %1 (%2)").arg(serial, id));
+    const quint64 ticket = ++m_timelineTicket;
+    const auto shown = [this, serial](const QList<HistoryTimelineItem> &items) {
+        m_timelineModel->SetItems(items);
+        if (serial.isEmpty()) {
+            m_timelineLabel->setText(QStringLiteral("Select an instrument to see its history."));
+        } else {
+            const int row = m_fleetModel->FindSerial(serial);
+            const QString id = row >= 0 ? m_fleetModel->Row(row)->instrumentId.trimmed() : QString();
+            m_timelineLabel->setText(id.isEmpty() ? QStringLiteral("Timeline of %1").arg(serial)
+                                                  : QStringLiteral("Timeline of %1 (%2)").arg(serial, id));
+        }
+        UpdateControls();
+        if (m_refreshing && m_fleetShown) {
+            m_refreshing = false;
+            emit Refreshed();
+        }
+    };
+    if (serial.isEmpty() || !m_history) {
+        shown({});
+        return;
     }
-    UpdateControls();
+    m_history->Ask<QList<HistoryTimelineItem>>(
+        this, [serial](CHistoryStore &store) { return store.Timeline(serial); },
+        [this, ticket, shown](const QList<HistoryTimelineItem> &items) {
+            if (ticket == m_timelineTicket)
+                shown(items);
+        });
 }
 
 void CHistoryWindow::UpdateControls()
 {
-    const bool store = m_store && m_store->IsOpen();
+    const bool store = IsOpen();
     const bool instrument = store && !SelectedSerial().isEmpty();
     int snapshots = 0;
     bool logs = false;
@@ -354,12 +448,12 @@ void CHistoryWindow::UpdateControls()
     enable(SaveRecordText, instrument);
     enable(PrintDueText, store);
     enable(SaveDueText, store);
-    enable(RefreshText, m_store != nullptr);
+    enable(RefreshText, m_history != nullptr);
 }
 
 bool CHistoryWindow::CanPrint() const
 {
-    return m_store && m_store->IsOpen();
+    return IsOpen();
 }
 
 void CHistoryWindow::Print(QPrinter *printer)
@@ -370,17 +464,21 @@ void CHistoryWindow::Print(QPrinter *printer)
 
 std::unique_ptr<QTextDocument> CHistoryWindow::DueListReport() const
 {
-    if (!m_store || !m_store->IsOpen())
+    if (!IsOpen())
         return nullptr;
-    return CHistoryReport::DueList(*m_store, m_within->value(), Now());
+    const int days = m_within->value();
+    const QDateTime now = Now();
+    return MadeThere(*m_history, [days, now](const CHistoryStore &store) { return CHistoryReport::DueList(store, days, now); });
 }
 
 std::unique_ptr<QTextDocument> CHistoryWindow::CalibrationRecordReport() const
 {
     const QString serial = SelectedSerial();
-    if (!m_store || !m_store->IsOpen() || serial.isEmpty())
+    if (!IsOpen() || serial.isEmpty())
         return nullptr;
-    return CHistoryReport::CalibrationRecord(*m_store, serial, Now());
+    const QDateTime now = Now();
+    return MadeThere(*m_history,
+                     [serial, now](const CHistoryStore &store) { return CHistoryReport::CalibrationRecord(store, serial, now); });
 }
 
 void CHistoryWindow::PrintReport(std::unique_ptr<QTextDocument> report, const QString &title,
@@ -477,17 +575,22 @@ std::pair<qint64, qint64> CHistoryWindow::SnapshotsToCompare() const
 void CHistoryWindow::CompareSnapshots()
 {
     const QString serial = SelectedSerial();
-    if (!m_store || serial.isEmpty())
+    if (!m_history || serial.isEmpty())
         return;
     const auto [left, right] = SnapshotsToCompare();
-    CSnapshotCompareDialog dialog(*m_store, serial, left, right, this);
+    const QPointer<CHistoryWindow> self(this);
+    const std::optional<QList<HistorySnapshot>> snapshots =
+        m_history->Await<QList<HistorySnapshot>>([serial](CHistoryStore &store) { return store.Snapshots(serial); });
+    if (!self || !snapshots)
+        return;
+    CSnapshotCompareDialog dialog(*snapshots, serial, left, right, this);
     dialog.exec();
 }
 
 bool CHistoryWindow::StoredLog(QList<LogRecord> *entries, LogSensors *sensors) const
 {
     const QString serial = SelectedSerial();
-    if (!m_store || serial.isEmpty())
+    if (!m_history || serial.isEmpty())
         return false;
     qint64 retrieval = 0;
     const QModelIndex current = m_timeline->selectionModel()->currentIndex();
@@ -495,16 +598,22 @@ bool CHistoryWindow::StoredLog(QList<LogRecord> *entries, LogSensors *sensors) c
         if (item->kind == HistoryTimelineItem::LogRetrieval && m_timeline->selectionModel()->isRowSelected(current.row(), QModelIndex()))
             retrieval = item->refId;
     }
-    // The gases the log was read with; for the whole stored log, the newest.
-    const QList<HistoryLogRetrieval> retrievals = m_store->Retrievals(serial);
-    bool named = false;
-    for (const HistoryLogRetrieval &r : retrievals) {
-        if (!named && (retrieval == 0 || r.id == retrieval)) {
-            *sensors = r.sensors;
-            named = true;
+    const std::optional<StoredAnswer> stored = m_history->Await<StoredAnswer>([serial, retrieval](CHistoryStore &store) {
+        StoredAnswer answer;
+        // The gases the log was read with; for the whole stored log, the newest.
+        for (const HistoryLogRetrieval &r : store.Retrievals(serial)) {
+            if (retrieval == 0 || r.id == retrieval) {
+                answer.sensors = r.sensors;
+                break;
+            }
         }
-    }
-    *entries = m_store->LogEntries(serial, retrieval);
+        answer.entries = store.LogEntries(serial, retrieval);
+        return answer;
+    });
+    if (!stored)
+        return false;
+    *entries = stored->entries;
+    *sensors = stored->sensors;
     return true;
 }
 
@@ -512,7 +621,8 @@ void CHistoryWindow::OpenLog()
 {
     QList<LogRecord> entries;
     LogSensors sensors;
-    if (!StoredLog(&entries, &sensors))
+    const QPointer<CHistoryWindow> self(this);
+    if (!StoredLog(&entries, &sensors) || !self)
         return;
     if (entries.isEmpty()) {
         Report(QStringLiteral("The history holds no log entries of %1.").arg(SelectedSerial()));

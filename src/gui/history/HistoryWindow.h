@@ -14,7 +14,7 @@
 
 class CFleetFilter;
 class CFleetModel;
-class CHistoryStore;
+class CHistoryWorker;
 class CTimelineModel;
 class QCheckBox;
 class QLabel;
@@ -29,8 +29,14 @@ class QTextDocument;
  * Top to bottom: the spool warning (shown only while records wait), the
  * filter bar, the fleet table, and below a splitter the timeline of the
  * instrument selected in the fleet. The window reads the history only; the
- * main frame owns the store and writes to it. It follows the connected
+ * main frame owns the history and writes to it. It follows the connected
  * instrument: after an upload its row is selected.
+ *
+ * Every read runs on the history's worker thread: the fleet and the
+ * timeline arrive by its answer (Refreshed() once both are shown), and the
+ * commands that need more (reports, stored logs, snapshots) wait for theirs
+ * in a local event loop, so a database that does not answer never freezes
+ * the windows. An answer overtaken by a newer request is dropped.
  */
 class CHistoryWindow : public CInstrumentView
 {
@@ -42,10 +48,10 @@ public:
     explicit CHistoryWindow(CInstrumentDoc &doc, QWidget *parent = nullptr);
     ~CHistoryWindow() override;
 
-    // The main frame's store; nullptr leaves the window empty. Kept by
+    // The main frame's history; nullptr leaves the window empty. Kept by
     // pointer: the frame may open another database while the window is open.
-    void SetStore(CHistoryStore *store);
-    CHistoryStore *Store() const;
+    void SetHistory(CHistoryWorker *history);
+    CHistoryWorker *History() const;
     // UTC "now" that overdue rows are judged at; the system clock when empty.
     void SetNowProvider(NowProvider now) { m_now = std::move(now); }
 
@@ -56,7 +62,7 @@ public:
     // The main frame's print commands print the due list.
     void Print(QPrinter *printer) override;
 
-    // Reads the fleet and the selected instrument's timeline again.
+    // Reads the fleet and the selected instrument's timeline again; Refreshed follows.
     void Refresh();
     void SelectSerial(const QString &serial);
     QString SelectedSerial() const;
@@ -89,6 +95,8 @@ public:
     bool StoredLog(QList<LogRecord> *entries, LogSensors *sensors) const;
 
 signals:
+    // The fleet and timeline of the last Refresh() are shown.
+    void Refreshed();
     // "Open Log": the main frame shows these in the log window.
     void OpenLogRequested(const QList<LogRecord> &entries, const LogSensors &sensors, const QString &serial);
 
@@ -98,6 +106,8 @@ private:
     void UpdateControls();
     void OnFleetRowChanged();
     void ShowTimeline(const QString &serial);
+    void ShowFleet(bool open, const QList<HistoryFleetRow> &rows);
+    bool IsOpen() const;
     void OpenLog();
     void CompareSnapshots();
     void PrintReport(std::unique_ptr<QTextDocument> report, const QString &title, QPageLayout::Orientation orientation);
@@ -108,7 +118,13 @@ private:
     QString FileFolder() const;
     void Report(const QString &text);
 
-    QPointer<CHistoryStore> m_store;
+    QPointer<CHistoryWorker> m_history;
+    quint64 m_fleetTicket = 0;
+    quint64 m_timelineTicket = 0;
+    bool m_refreshing = false;
+    bool m_fleetShown = false;
+    bool m_fleetAsked = false; // a fleet read is on the worker
+    bool m_fleetAgain = false; // and another was asked for meanwhile
     NowProvider m_now;
     CFleetModel *m_fleetModel;
     CFleetFilter *m_filter;

@@ -4,20 +4,36 @@
 #include "datalog/Log.h"
 #include "history/HistoryCsvImport.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWorker.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QInputDialog>
 
-CLogHistoryImport *CLogHistoryImport::Attach(CLog &log, CHistoryStore &store, std::function<void()> changed)
+namespace {
+struct FleetAnswer
 {
-    auto *import = new CLogHistoryImport(log, store, std::move(changed));
+    bool open = false;
+    QList<HistoryFleetRow> rows;
+};
+
+struct ImportAnswer
+{
+    HistoryWriteResult result;
+    qsizetype entries = 0;
+    QString warning;
+};
+} // namespace
+
+CLogHistoryImport *CLogHistoryImport::Attach(CLog &log, CHistoryWorker &worker, std::function<void()> changed)
+{
+    auto *import = new CLogHistoryImport(log, worker, std::move(changed));
     log.SetAddToHistory([import](const QString &path, const QList<LogRecord> &entries) { return import->Add(path, entries); });
     return import;
 }
 
-CLogHistoryImport::CLogHistoryImport(CLog &log, CHistoryStore &store, std::function<void()> changed)
-    : QObject(&log), m_store(store), m_changed(std::move(changed))
+CLogHistoryImport::CLogHistoryImport(CLog &log, CHistoryWorker &worker, std::function<void()> changed)
+    : QObject(&log), m_worker(worker), m_changed(std::move(changed))
 {
     m_asker = [&log](const QString &path, const QStringList &known) {
         bool ok = false;
@@ -42,9 +58,16 @@ QString CLogHistoryImport::NormalSerial(const QString &text)
 QString CLogHistoryImport::Add(const QString &path, const QList<LogRecord> &entries)
 {
     const QString shown = QDir::toNativeSeparators(path);
-    if (!m_store.IsOpen())
+    const std::optional<FleetAnswer> known = m_worker.Await<FleetAnswer>([](CHistoryStore &store) {
+        FleetAnswer a;
+        a.open = store.IsOpen();
+        if (a.open)
+            a.rows = store.Fleet();
+        return a;
+    });
+    if (!known || !known->open)
         return QStringLiteral("%1 was not added: the instrument history is not open.").arg(shown);
-    const QList<HistoryFleetRow> fleet = m_store.Fleet();
+    const QList<HistoryFleetRow> &fleet = known->rows;
     QString serial = CHistoryCsvImport::MatchSerial(fleet, path, entries);
     if (serial.isEmpty()) {
         QStringList known;
@@ -58,8 +81,17 @@ QString CLogHistoryImport::Add(const QString &path, const QList<LogRecord> &entr
             return QStringLiteral("\"%1\" is not a serial number (8 hexadecimal digits, e.g. 0001E240); %2 was not added.")
                 .arg(answer.trimmed(), shown);
     }
-    CHistoryCsvImport::Result read;
-    const HistoryWriteResult result = CHistoryCsvImport::Record(m_store, path, serial, &read);
+    const std::optional<ImportAnswer> answer = m_worker.Await<ImportAnswer>([path, serial](CHistoryStore &store) {
+        ImportAnswer a;
+        CHistoryCsvImport::Result read;
+        a.result = CHistoryCsvImport::Record(store, path, serial, &read);
+        a.entries = read.read.entries.size();
+        a.warning = store.WarningText();
+        return a;
+    });
+    if (!answer)
+        return QStringLiteral("%1 was not added to the history of %2: the history did not answer.").arg(shown, serial);
+    const HistoryWriteResult &result = answer->result;
     if (result.stored || result.spooled) {
         if (m_changed)
             m_changed();
@@ -67,9 +99,9 @@ QString CLogHistoryImport::Add(const QString &path, const QList<LogRecord> &entr
     if (result.stored)
         return QStringLiteral("%1 added to the history of %2: %3 entries, %4 new.")
             .arg(shown, serial)
-            .arg(read.read.entries.size())
+            .arg(answer->entries)
             .arg(result.added);
     if (result.spooled)
-        return QStringLiteral("%1 for %2 waits to be written: %3").arg(shown, serial, m_store.WarningText());
+        return QStringLiteral("%1 for %2 waits to be written: %3").arg(shown, serial, answer->warning);
     return QStringLiteral("%1 was not added to the history of %2: %3").arg(shown, serial, result.error);
 }

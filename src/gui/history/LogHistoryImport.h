@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <functional>
 
-class CHistoryStore;
+class CHistoryWorker;
 class CLog;
 struct LogRecord;
 
@@ -19,10 +19,11 @@ public:
     using SerialAsker = std::function<QString(const QString &path, const QStringList &known)>;
 
     // Gives the log window its "Add to History" command; changed() runs after
-    // something was written.
-    static CLogHistoryImport *Attach(CLog &log, CHistoryStore &store, std::function<void()> changed = {});
+    // something was written. The history is read and written on its worker's
+    // thread; the window goes on meanwhile.
+    static CLogHistoryImport *Attach(CLog &log, CHistoryWorker &worker, std::function<void()> changed = {});
 
-    CLogHistoryImport(CLog &log, CHistoryStore &store, std::function<void()> changed);
+    CLogHistoryImport(CLog &log, CHistoryWorker &worker, std::function<void()> changed);
     void SetSerialAsker(SerialAsker asker) { m_asker = std::move(asker); }
     // What the command tells the user.
     QString Add(const QString &path, const QList<LogRecord> &entries);
@@ -31,7 +32,7 @@ public:
     static QString NormalSerial(const QString &text);
 
 private:
-    CHistoryStore &m_store;
+    CHistoryWorker &m_worker;
     std::function<void()> m_changed;
     SerialAsker m_asker;
 };

@@ -18,7 +18,13 @@ const QString CSnapshotCompareDialog::Caption = QStringLiteral("Compare Settings
 
 CSnapshotCompareDialog::CSnapshotCompareDialog(const CHistoryStore &store, const QString &serial, qint64 leftId,
                                                qint64 rightId, QWidget *parent)
-    : QDialog(parent), m_snapshots(store.Snapshots(serial)), m_left(new QComboBox(this)), m_right(new QComboBox(this)),
+    : CSnapshotCompareDialog(store.Snapshots(serial), serial, leftId, rightId, parent)
+{
+}
+
+CSnapshotCompareDialog::CSnapshotCompareDialog(const QList<HistorySnapshot> &snapshots, const QString &serial, qint64 leftId,
+                                               qint64 rightId, QWidget *parent)
+    : QDialog(parent), m_snapshots(snapshots), m_left(new QComboBox(this)), m_right(new QComboBox(this)),
       m_differencesOnly(new QCheckBox(QStringLiteral("Differences only"), this)), m_table(new QTableWidget(this)),
       m_summary(new QLabel(this))
 {

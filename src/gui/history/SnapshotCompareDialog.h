@@ -23,6 +23,9 @@ public:
     // newest (left) and the newest (right).
     CSnapshotCompareDialog(const CHistoryStore &store, const QString &serial, qint64 leftId = 0, qint64 rightId = 0,
                            QWidget *parent = nullptr);
+    // snapshots: the instrument's, newest first, as CHistoryStore::Snapshots gives them.
+    CSnapshotCompareDialog(const QList<HistorySnapshot> &snapshots, const QString &serial, qint64 leftId = 0,
+                           qint64 rightId = 0, QWidget *parent = nullptr);
 
     QComboBox *LeftBox() const { return m_left; }
     QComboBox *RightBox() const { return m_right; }
