@@ -176,7 +176,7 @@ int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, qsizet
 {
 #if !ALTAVO_HAVE_LIBPQ
     // Built without the PostgreSQL client: Qt's bound values do the work.
-    Q_UNUSED(db); Q_UNUSED(instrument); Q_UNUSED(pending); Q_UNUSED(entries);
+    Q_UNUSED(db); Q_UNUSED(instrument); Q_UNUSED(count); Q_UNUSED(rows);
     Q_UNUSED(spanEmpty); Q_UNUSED(added); Q_UNUSED(error);
     return NoHandle;
 #else
@@ -345,6 +345,10 @@ int CHistoryBulkInsert::ReadSqlite(CHistoryDatabase &db, qint64 instrument, cons
 int CHistoryBulkInsert::ReadPostgres(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take,
                                      QString *error)
 {
+#if !ALTAVO_HAVE_LIBPQ
+    Q_UNUSED(db); Q_UNUSED(instrument); Q_UNUSED(take); Q_UNUSED(error);
+    return NoHandle;
+#else
     PGconn *conn = Handle<PGconn *>(db, "PGconn*");
     if (!conn)
         return NoHandle;
@@ -407,6 +411,7 @@ int CHistoryBulkInsert::ReadPostgres(CHistoryDatabase &db, qint64 instrument, co
         PQclear(res);
     }
     return result;
+#endif
 }
 
 bool CHistoryBulkInsert::ReadQt(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error)
