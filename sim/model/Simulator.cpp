@@ -16,8 +16,9 @@ CSimulator::CSimulator(const SimOptions &options, QObject *parent)
         m_instrument->SetSerialNumber(options.serialNumber);
     if (options.logRecords > 0) {
         CSimInstrument &instrument = *m_instrument;
-        instrument.Log().Generate(options.seed, options.logRecords, instrument.Clock(),
-                                  CSimLogGenerator::SettingsOf(instrument));
+        CSimLogGenerator::Settings settings = CSimLogGenerator::SettingsOf(instrument);
+        settings.newestOverlapSeconds = options.logOverlapSeconds;
+        instrument.Log().Generate(options.seed, options.logRecords, instrument.Clock(), settings);
     }
 }
 
