@@ -99,8 +99,8 @@ int main(int argc, char **argv)
                         "demonstration log."),
          QStringLiteral("N")},
         {QStringLiteral("log-overlap"),
-         QStringLiteral("With --log-records: set the instrument's clock back before the newest session, so that it starts S "
-                        "seconds before the session before it ended."),
+         QStringLiteral("With --log-records: set the instrument's clock back before the newest session, so that the session "
+                        "before it runs on until S seconds after the newest started."),
          QStringLiteral("S")},
         {QStringLiteral("serial-number"),
          QStringLiteral("The instrument's serial number, 1..4294967294 (decimal, or hex with 0x), so several simulators "

@@ -79,8 +79,9 @@ public:
         double batteryFullVolts = 4.10;
         // 0: every session starts after the one before it ended. N: the
         // instrument's clock was set back before the newest session was
-        // switched on, so that it starts N seconds before the one before it
-        // was switched off and the two sessions' times overlap.
+        // switched on, so that the one before it runs on until N seconds
+        // (less its last interval) after the newest started: the two
+        // sessions' times overlap.
         int newestOverlapSeconds = 0;
     };
 

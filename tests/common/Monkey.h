@@ -31,6 +31,8 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -96,13 +98,16 @@ public:
     explicit CMonkey(const Plan &plan) : m_plan(plan), m_random(plan.seed), m_answers(plan.seed ^ 0x9E3779B9u)
     {
         connect(&m_answerTimer, &QTimer::timeout, this, &CMonkey::AnswerModal);
-        m_answerTimer.start(15);
+        m_answerTimer.start(5);
     }
 
     ~CMonkey() override { Stop(); }
 
     // Makes every event; false with Failure() set when the instrument's
     // settings changed behind the user's back or the program could not start.
+    // Events come from the event loop, as a user's do, so that windows closed
+    // by an event go at the loop's next turn and never inside a dialog that
+    // is still open.
     bool Run()
     {
         if (!m_files.isValid())
@@ -110,23 +115,58 @@ public:
         WriteFilePool();
         if (!StartProgram())
             return false;
-        for (m_event = 0; m_event < m_plan.events; ++m_event) {
+        bool ok = true;
+        QEventLoop loop;
+        QTimer step;
+        step.setSingleShot(true);
+        connect(&step, &QTimer::timeout, this, [&] {
+            if (m_event >= m_plan.events) {
+                loop.quit();
+                return;
+            }
+            // A dialog that opened from the event loop (a question after the
+            // log fetch, a message) holds the user's input until answered.
+            if (QApplication::activeModalWidget()) {
+                step.start(2);
+                return;
+            }
+            QElapsedTimer took;
+            took.start();
             OneEvent();
-            Settle();
+            if (took.elapsed() > 500) {
+                Note(QStringLiteral("(that took %1 ms)").arg(took.elapsed()));
+                Count(QStringLiteral("events over 0.5 s"));
+            }
+            if (m_event % 8 == 0)
+                m_app->RunIdle();
             if (!m_app->MainFrame() || !m_app->MainFrame()->isVisible()) {
                 // The board test's "quit" ends the program: check, start again.
                 Note(QStringLiteral("the program window closed"));
-                if (!CheckInstrument())
-                    return false;
+                ok = CheckInstrument();
                 Stop();
                 ++m_restarts;
-                if (!StartProgram())
-                    return false;
+                if (!ok || !StartProgram()) {
+                    ok = false;
+                    loop.quit();
+                    return;
+                }
             }
-            if ((m_event + 1) % 2000 == 0)
-                qInfo().noquote() << QStringLiteral("monkey: %1 events, %2").arg(m_event + 1).arg(Summary());
-        }
-        const bool ok = CheckInstrument();
+            ++m_event;
+            if (m_event % 2000 == 0)
+                qInfo().noquote() << QStringLiteral("monkey: %1 events, %2").arg(m_event).arg(Summary());
+            // Now and then the program gets real time (uploads, the log
+            // fetch, the status poll run on their own meanwhile).
+            int pause = 0;
+            if (Chance(3)) {
+                pause = 20 + Pick(200);
+                Note(QStringLiteral("wait %1 ms").arg(pause));
+                Count(QStringLiteral("waits"));
+            }
+            step.start(pause);
+        });
+        step.start(0);
+        loop.exec();
+        ok = ok && CheckInstrument();
         Stop();
         return ok;
     }
@@ -277,21 +317,6 @@ private:
 
     int Pick(int n) { return n <= 0 ? 0 : int(m_random.bounded(quint32(n))); }
     bool Chance(int percent) { return Pick(100) < percent; }
-
-    // Lets the program catch up: what is queued runs, and now and then the
-    // event loop gets real time (uploads, the log fetch, the status poll).
-    void Settle()
-    {
-        QCoreApplication::processEvents();
-        if (m_event % 8 == 0 && m_app)
-            m_app->RunIdle();
-        if (Chance(3)) {
-            const int ms = 20 + Pick(200);
-            Note(QStringLiteral("wait %1 ms").arg(ms));
-            Count(QStringLiteral("waits"));
-            WaitUntil([] { return false; }, ms);
-        }
-    }
 
     void OneEvent()
     {
