@@ -394,7 +394,16 @@ private:
             frame->OnCommand(CommandId::ViewLog);
             return;
         }
-        if (m_plan.chartClicks && Chance(35)) {
+        // A log must be there before its charts are: fetch it often.
+        if (!log->Log().Busy() && log->Log().Sessions().isEmpty() && Chance(50)) {
+            if (QPushButton *start = log->Button(QStringLiteral("Start")); start && start->isEnabled()) {
+                Note(QStringLiteral("log button \"Start\""));
+                Count(QStringLiteral("log"));
+                MouseClick(start, start->rect().center(), false);
+                return;
+            }
+        }
+        if (m_plan.chartClicks && Chance(50)) {
             const QList<CChart2D *> charts = log->Chart()->VisibleCharts();
             if (!charts.isEmpty()) {
                 CChart2D *chart = charts[Pick(int(charts.size()))];
