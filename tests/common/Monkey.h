@@ -20,6 +20,7 @@
 #include "datalog/Chart2D.h"
 #include "datalog/Log.h"
 #include "datalog/LogChart.h"
+#include "datalog/LogRetrieval.h"
 #include "link/RecordTypes.h"
 
 #include <QAbstractButton>
