@@ -77,7 +77,7 @@ public:
         int events = 20000;
         bool trace = false;
         bool chartClicks = true;
-        int logRecords = 1500;
+        int logRecords = 400;
     };
 
     static Plan PlanFromEnvironment(int defaultEvents = 20000)
@@ -207,11 +207,16 @@ private:
         CSimInstrument &instrument = sim->Instrument();
         CSimLogGenerator::Settings settings = CSimLogGenerator::SettingsOf(instrument);
         settings.newestOverlapSeconds = 3600;
-        const quint32 logSeed = m_plan.seed + quint32(m_restarts);
-        const CSimLogGenerator::Result log = CSimLogGenerator::Build(logSeed, m_plan.logRecords, instrument.Clock(), settings);
-        if (log.sessions.size() < 2)
-            return Fail(QStringLiteral("the generated log has %1 sessions, two were wanted").arg(log.sessions.size()));
-        instrument.Log().Generate(logSeed, m_plan.logRecords, instrument.Clock(), settings);
+        // Small, so that a fetch is through between the monkey's other doings
+        // and the charts are often there to be clicked.
+        const QDateTime now = instrument.Clock();
+        quint32 logSeed = m_plan.seed + quint32(m_restarts) * 1000u;
+        for (int tries = 0; CSimLogGenerator::Build(logSeed, m_plan.logRecords, now, settings).sessions.size() < 3; ++tries) {
+            if (tries == 50)
+                return Fail(QStringLiteral("no generated log of %1 records has three sessions").arg(m_plan.logRecords));
+            ++logSeed;
+        }
+        instrument.Log().Generate(logSeed, m_plan.logRecords, now, settings);
 
         m_before = Snapshot(instrument);
         m_sentToInstrument = false;
