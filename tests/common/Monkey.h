@@ -134,6 +134,11 @@ public:
             QElapsedTimer took;
             took.start();
             OneEvent();
+            if (m_stop) {
+                ok = false;
+                loop.quit();
+                return;
+            }
             if (took.elapsed() > 500) {
                 Note(QStringLiteral("(that took %1 ms)").arg(took.elapsed()));
                 Count(QStringLiteral("events over 0.5 s"));
@@ -270,8 +275,12 @@ private:
         return s;
     }
 
+    // From here on the instrument's settings may change: what changed before
+    // is checked now.
     void SentToInstrument(int commandId)
     {
+        if (!m_sentToInstrument && !CheckInstrument())
+            m_stop = true;
         m_sentToInstrument = true;
         Note(QStringLiteral("(command %1 may write to the instrument)").arg(commandId));
     }
@@ -795,6 +804,7 @@ private:
 
     Settings m_before;
     bool m_sentToInstrument = false;
+    bool m_stop = false;
     QSet<QString> m_writes;
 
     int m_event = 0;
