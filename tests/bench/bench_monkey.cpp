@@ -1,6 +1,6 @@
 // The seeded monkey of the window tests at length: many more random events
 // over every window against the simulated instrument, as events a second.
-//   bench_monkey [EVENTS]   (default 100000; ALTAVO_MONKEY_SEED as in the test,
+//   bench_monkey [EVENTS]   (default 20000; ALTAVO_MONKEY_SEED as in the test,
 //                            a random seed when unset, printed either way)
 #include "BenchSettings.h"
 #include "Monkey.h"
@@ -25,7 +25,7 @@ int main(int argc, char **argv)
 
     if (!qEnvironmentVariableIsSet("ALTAVO_MONKEY_SEED"))
         qputenv("ALTAVO_MONKEY_SEED", "random");
-    CMonkey::Plan plan = CMonkey::PlanFromEnvironment(argc > 1 ? qMax(1, QByteArray(argv[1]).toInt()) : 100000);
+    CMonkey::Plan plan = CMonkey::PlanFromEnvironment(argc > 1 ? qMax(1, QByteArray(argv[1]).toInt()) : 20000);
     std::printf("monkey: seed %u, %d events\n", plan.seed, plan.events);
     std::fflush(stdout);
     CMonkey monkey(plan);
