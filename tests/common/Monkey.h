@@ -4,8 +4,9 @@
 // number of random events - commands from the menus, clicks and keys in every
 // window, the log window's buttons and charts, the board test and its prompts
 // - while a timer answers every question, message and file dialog at random.
-// Afterwards the instrument's settings (TimeKeeper and ID table) must be as
-// they were, unless a download, the wizard or the board test was started.
+// The instrument's settings (TimeKeeper and ID table) must stay as they were
+// until a command that may write them is given: a download, the wizard, the
+// programming view or the board test (which writes test patterns).
 #pragma once
 
 #include "EventWait.h"

@@ -1,7 +1,7 @@
 // A seeded monkey over the program window and the simulated instrument:
 // random commands, clicks and keys in every window, every question and file
-// dialog answered at random, and afterwards no crash, no sanitizer report and
-// the instrument's settings as they were unless something was sent to it.
+// dialog answered at random: no crash, no sanitizer report, and the
+// instrument's settings as they were until a command that may write them.
 //
 //   ALTAVO_MONKEY_SEED    the seed (a number, or "random"); printed at the start
 //   ALTAVO_MONKEY_EVENTS  how many events (default 20000)
