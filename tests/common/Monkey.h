@@ -132,6 +132,13 @@ public:
                 step.start(2);
                 return;
             }
+            if (m_sentToInstrument && Quiet()) {
+                // What was sent is through: the check starts again from here.
+                m_before = Snapshot(m_app->MainFrame()->Simulator()->Instrument());
+                m_sentToInstrument = false;
+                Note(QStringLiteral("(settings taken again)"));
+                Count(QStringLiteral("settings checks"));
+            }
             QElapsedTimer took;
             took.start();
             OneEvent();
@@ -274,6 +281,23 @@ private:
         for (int i = 1; i <= SimMap::IdEntryCount; ++i)
             s.ids.append(instrument.IdEntry(i));
         return s;
+    }
+
+    // Nothing is on its way to the instrument and no window that writes to
+    // it is open.
+    bool Quiet() const
+    {
+        CMainFrame *frame = m_app->MainFrame();
+        static const QStringList Writers{QString::fromLatin1(CInteractiveTest::Title), QStringLiteral("Configuration Wizard"),
+                                         QStringLiteral("Programming")};
+        // Closed windows too, until they are gone.
+        for (const CInstrumentView *view : frame->findChildren<CInstrumentView *>()) {
+            if (Writers.contains(view->Title()))
+                return false;
+        }
+        CInstrumentDoc &doc = frame->Document();
+        return frame->Simulator() && !doc.AnyProgressOpen() && doc.Link().IsIdle() &&
+               frame->DownloadCheckState() == CMainFrame::DownloadCheck::None;
     }
 
     // From here on the instrument's settings may change: what changed before
