@@ -98,6 +98,10 @@ int main(int argc, char **argv)
          QStringLiteral("Hold a data log of N records made from the seed, ending near the present, instead of the short "
                         "demonstration log."),
          QStringLiteral("N")},
+        {QStringLiteral("log-overlap"),
+         QStringLiteral("With --log-records: set the instrument's clock back before the newest session, so that the session "
+                        "before it runs on until S seconds after the newest started."),
+         QStringLiteral("S")},
         {QStringLiteral("serial-number"),
          QStringLiteral("The instrument's serial number, 1..4294967294 (decimal, or hex with 0x), so several simulators "
                         "show a fleet."),
@@ -124,7 +128,7 @@ int main(int argc, char **argv)
         return Fail(QStringLiteral("unexpected argument \"%1\" (see --help)").arg(parser.positionalArguments().first()));
 
     SimOptions options;
-    qint64 tcpPort = 0, udpPort = 0, baud = 0, latency = 0, seed = 1, logRecords = 0, endAfter = 0;
+    qint64 tcpPort = 0, udpPort = 0, baud = 0, latency = 0, seed = 1, logRecords = 0, logOverlap = 0, endAfter = 0;
     if (!ParseNumber(parser, QStringLiteral("tcp-port"), 0, 65535, tcpPort))
         return Fail(QStringLiteral("--tcp-port takes a port number 0..65535"));
     if (!ParseNumber(parser, QStringLiteral("udp-port"), 0, 65535, udpPort))
@@ -137,6 +141,8 @@ int main(int argc, char **argv)
         return Fail(QStringLiteral("--seed takes a number 0..4294967295"));
     if (!ParseNumber(parser, QStringLiteral("log-records"), 1, 2000000, logRecords))
         return Fail(QStringLiteral("--log-records takes a number of records 1..2000000"));
+    if (!ParseNumber(parser, QStringLiteral("log-overlap"), 0, 30 * 86400, logOverlap))
+        return Fail(QStringLiteral("--log-overlap takes seconds 0..2592000"));
     if (!ParseNumber(parser, QStringLiteral("end-after"), 1, 0x7FFFFFFFFFFFll, endAfter))
         return Fail(QStringLiteral("--end-after takes a number of requests 1 or more"));
     if (!ParseChance(parser, QStringLiteral("drop-reply"), options.replyDropProbability))
@@ -155,6 +161,7 @@ int main(int argc, char **argv)
     options.latencyMs = int(latency);
     options.seed = quint32(seed);
     options.logRecords = int(logRecords);
+    options.logOverlapSeconds = int(logOverlap);
     if (parser.isSet(QStringLiteral("serial-number"))) {
         bool ok = false;
         const qulonglong serial = parser.value(QStringLiteral("serial-number")).toULongLong(&ok, 0);

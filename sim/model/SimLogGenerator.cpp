@@ -776,7 +776,7 @@ CSimLogGenerator::Result CSimLogGenerator::Build(quint32 seed, int records, cons
         chunks.append(std::move(writer.records));
         sessions.append(writer.summary);
 
-        offBy = on - gap;
+        offBy = newest && settings.newestOverlapSeconds > 0 ? on + settings.newestOverlapSeconds : on - gap;
         newest = false;
         if (random.Chance(0.3))
             operatorAt = int(random.Int(0, operators.size() - 1));

@@ -77,6 +77,12 @@ public:
         int toxicTwa[2] = {35, 100};
         int toxicCalGas[2] = {100, 250};
         double batteryFullVolts = 4.10;
+        // 0: every session starts after the one before it ended. N: the
+        // instrument's clock was set back before the newest session was
+        // switched on, so that the one before it runs on until N seconds
+        // (less its last interval) after the newest started: the two
+        // sessions' times overlap.
+        int newestOverlapSeconds = 0;
     };
 
     // What one session holds, as the program's session list should show it.

@@ -41,6 +41,11 @@ struct SimOptions
     // records made from the seed (SimLogGenerator.h). Read when the
     // simulator is made.
     int logRecords = 0;
+    // With a generated log: the session before the newest runs on until this
+    // many seconds (less its last interval) after the newest started, the
+    // instrument's clock having been set back between them (0: sessions
+    // follow each other).
+    int logOverlapSeconds = 0;
     // 0: the built-in serial number; otherwise the serial number the
     // identity words hold, so that several simulators make a fleet.
     quint32 serialNumber = 0;

@@ -16,8 +16,9 @@ CSimulator::CSimulator(const SimOptions &options, QObject *parent)
         m_instrument->SetSerialNumber(options.serialNumber);
     if (options.logRecords > 0) {
         CSimInstrument &instrument = *m_instrument;
-        const QDate calibrated = instrument.Log().Generate(options.seed, options.logRecords, instrument.Clock(),
-                                                           CSimLogGenerator::SettingsOf(instrument));
+        CSimLogGenerator::Settings settings = CSimLogGenerator::SettingsOf(instrument);
+        settings.newestOverlapSeconds = options.logOverlapSeconds;
+        const QDate calibrated = instrument.Log().Generate(options.seed, options.logRecords, instrument.Clock(), settings);
         // The instrument's own last calibration date is the one its log shows.
         if (calibrated.isValid()) {
             const int stored = instrument.TimeKeeperByte(58) | (instrument.TimeKeeperByte(59) << 8);

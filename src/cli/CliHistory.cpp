@@ -107,7 +107,7 @@ int List(const CCliHistory::Options &options)
 
 int Show(const QString &serialText, const CCliHistory::Options &options)
 {
-    const QString serial = CCliHistory::NormalSerial(serialText);
+    const QString serial = CHistoryCsvImport::NormalSerial(serialText);
     if (serial.isEmpty()) {
         Error(QStringLiteral("\"%1\" is not a serial number (give it as identity prints it, e.g. 0001E240).").arg(serialText));
         return CliExit::Usage;
@@ -182,7 +182,7 @@ int Due(const CCliHistory::Options &options)
 
 int ImportCsv(const QString &path, const CCliHistory::Options &options)
 {
-    const QString serial = CCliHistory::NormalSerial(options.serialNumber);
+    const QString serial = CHistoryCsvImport::NormalSerial(options.serialNumber);
     if (serial.isEmpty()) {
         Error(options.serialNumber.isEmpty()
                   ? QStringLiteral("history import-csv needs --serial SERIAL: a saved log does not name its instrument.")
@@ -286,15 +286,6 @@ QString CCliHistory::Location(const Options &options)
     return options.location.isEmpty() ? CHistoryStore::PreferredLocation() : options.location;
 }
 
-QString CCliHistory::NormalSerial(const QString &text)
-{
-    const QString t = text.trimmed();
-    bool ok = false;
-    const qulonglong n = t.toULongLong(&ok, 16);
-    if (!ok || t.isEmpty() || t.size() > 8 || t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('-')))
-        return {};
-    return QStringLiteral("%1").arg(n, 8, 16, QLatin1Char('0')).toUpper();
-}
 
 std::unique_ptr<CHistoryStore> CCliHistory::OpenForRecording(const Options &options)
 {

@@ -39,7 +39,4 @@ public:
     // import-csv FILE", "history init [--print-sql]", "history copy --to URL":
     // args are the words after "history". Returns a CliExit status.
     static int Run(const QStringList &args, const Options &options);
-
-    // "0001E240", "1e240" -> "0001E240"; empty when it is not a hexadecimal serial number.
-    static QString NormalSerial(const QString &text);
 };

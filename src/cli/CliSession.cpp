@@ -37,6 +37,10 @@ CCliSession::CCliSession()
 
 CCliSession::~CCliSession()
 {
+    // The trace writes its last lines as it goes, echoed through this
+    // session, and it follows the link: it goes while both are still here.
+    delete m_trace;
+    m_trace = nullptr;
     EndProgressLine();
 }
 

@@ -11,6 +11,7 @@
 #include "document/SettingsCodec.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "platform/BuildInfo.h"
 #include "platform/Preferences.h"
 #include "platform/ProfileFile.h"
 #include "platform/SerialPortList.h"
@@ -469,7 +470,7 @@ int main(int argc, char **argv)
     QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("altavo-cli"));
     QCoreApplication::setOrganizationName(QStringLiteral("Veltrion Norvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(ALTAVO_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(BuildInfo::Version()));
 
     QCommandLineParser parser;
     QString description = QStringLiteral("Service operations on a connected gas detector.\n\nCommands:\n");
@@ -511,7 +512,7 @@ int main(int argc, char **argv)
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."));
     parser.process(app);
     if (parser.isSet(QStringLiteral("version"))) {
-        std::printf("altavo-cli %s\n", ALTAVO_VERSION);
+        std::printf("altavo-cli %s\n", BuildInfo::Version());
         return 0;
     }
 

@@ -8,10 +8,19 @@
 #include <QTimer>
 #include <functional>
 
-// Runs the event loop until done() holds; false when it did not within ms.
+// How much longer waits may take than on a plain build: a sanitized build
+// sets ALTAVO_WAIT_SCALE, its programs running several times slower.
+inline int WaitScale()
+{
+    static const int scale = qBound(1, qEnvironmentVariableIntValue("ALTAVO_WAIT_SCALE"), 20);
+    return scale;
+}
+
+// Runs the event loop until done() holds; false when it did not within ms
+// (times the wait scale).
 inline bool WaitUntil(const std::function<bool()> &done, int ms = 10000, int tickMs = 20)
 {
-    QDeadlineTimer deadline(ms);
+    QDeadlineTimer deadline(qint64(ms) * WaitScale());
     QTimer tick;
     tick.start(tickMs);
     while (!done()) {

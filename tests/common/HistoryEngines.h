@@ -4,6 +4,7 @@
 #include "PgServer.h"
 #include "SimLogGenerator.h"
 #include "datalog/LogDecoder.h"
+#include "platform/BuildInfo.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,7 +15,7 @@ inline void HistoryEngineRows()
     QTest::addColumn<QString>("engine");
     QTest::newRow("sqlite") << QStringLiteral("sqlite");
     // A build without the PostgreSQL client (Windows) keeps SQLite only.
-    if (ALTAVO_HAVE_LIBPQ)
+    if (BuildInfo::HasPostgresClient())
         QTest::newRow("postgresql") << QStringLiteral("postgresql");
 }
 

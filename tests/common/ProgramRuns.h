@@ -4,6 +4,8 @@
 // ALTAVO_CLI.
 #pragma once
 
+#include "EventWait.h"
+
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -18,6 +20,7 @@ struct CliRun
 };
 
 // Runs altavo-cli to the end with no terminal on stdin (so it never asks).
+// Time limits here stretch by the wait scale (EventWait.h).
 inline CliRun RunCli(const QStringList &args, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
                      int timeoutMs = 30000)
 {
@@ -25,7 +28,7 @@ inline CliRun RunCli(const QStringList &args, const QProcessEnvironment &environ
     cli.setStandardInputFile(QProcess::nullDevice());
     cli.setProcessEnvironment(environment);
     cli.start(qEnvironmentVariable("ALTAVO_CLI"), args);
-    if (!cli.waitForFinished(timeoutMs)) {
+    if (!cli.waitForFinished(timeoutMs * WaitScale())) {
         cli.kill();
         cli.waitForFinished(1000);
     }
@@ -52,12 +55,12 @@ public:
     bool Start(const QStringList &args)
     {
         m_process.start(qEnvironmentVariable("ALTAVO_SIM"), args);
-        if (!m_process.waitForStarted(5000))
+        if (!m_process.waitForStarted(5000 * WaitScale()))
             return false;
         const bool wantPty = args.contains(QStringLiteral("--pty")) || !args.contains(QStringLiteral("--gateway"));
         const bool wantGateway = args.contains(QStringLiteral("--gateway"));
         QByteArray out;
-        QDeadlineTimer deadline(15000); // a large generated log takes a moment to build
+        QDeadlineTimer deadline(15000 * WaitScale()); // a large generated log takes a moment to build
         while (!deadline.hasExpired()) {
             m_process.waitForReadyRead(100);
             out += m_process.readAllStandardOutput();
@@ -84,7 +87,7 @@ public:
         if (m_process.state() == QProcess::NotRunning)
             return;
         m_process.terminate();
-        if (!m_process.waitForFinished(3000))
+        if (!m_process.waitForFinished(3000 * WaitScale()))
             m_process.kill();
         m_process.waitForFinished(1000);
     }

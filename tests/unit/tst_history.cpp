@@ -106,7 +106,7 @@ void TestHistory::initTestCase()
     QString error;
     // Missing server programs fail here on purpose: scripts/bootstrap installs
     // them. A build without the PostgreSQL client tests SQLite only.
-    if (ALTAVO_HAVE_LIBPQ)
+    if (BuildInfo::HasPostgresClient())
         QVERIFY2(m_pg.Start(&error), qPrintable(error));
 }
 

@@ -108,7 +108,7 @@ void TestHistoryDue::initTestCase()
     QVERIFY(m_dir.isValid());
     QString error;
     // A build without the PostgreSQL client tests SQLite only.
-    if (ALTAVO_HAVE_LIBPQ)
+    if (BuildInfo::HasPostgresClient())
         QVERIFY2(m_pg.Start(&error), qPrintable(error));
 }
 

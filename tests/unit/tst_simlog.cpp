@@ -113,6 +113,7 @@ private slots:
     void decodesAsWritten();
     void holdsWhatAWorkingLogHolds();
     void seedGivesTheSameLog();
+    void clockSetBackOverlapsTheNewestSessions();
     void simulatorServesAGeneratedLog();
 };
 
@@ -280,6 +281,36 @@ void TestSimLog::seedGivesTheSameLog()
     QCOMPARE(a.records, b.records);
     QCOMPARE(a.start, b.start);
     QVERIFY(CSimLogGenerator::Build(8, 5000, Now, settings).records != a.records);
+}
+
+void TestSimLog::clockSetBackOverlapsTheNewestSessions()
+{
+    Settings settings = CrewUnit();
+    settings.newestOverlapSeconds = 3600;
+    const CSimLogGenerator::Result log = CSimLogGenerator::Build(5, 3000, Now, settings);
+    QCOMPARE(log.records.size(), 3000);
+    QVERIFY(log.sessions.size() >= 2);
+    const CSimLogGenerator::Session &previous = log.sessions[log.sessions.size() - 2];
+    const CSimLogGenerator::Session &newest = log.sessions.last();
+    // The session before it was to be off by an hour after the newest began;
+    // it ends on its last reading, within an interval of that.
+    const qint64 overlap = newest.powerOn.secsTo(previous.powerOff);
+    QVERIFY2(overlap > 3600 - 2 * settings.intervalSeconds && overlap <= 3600, qPrintable(QString::number(overlap)));
+
+    // The log goes back in time once, at the newest power-on, and the program
+    // still finds every session with its readings.
+    const QList<LogRecord> entries = Decode(log, settings);
+    QCOMPARE(entries.size(), 3000);
+    QList<QDateTime> backAt;
+    for (qsizetype i = 1; i < entries.size(); ++i) {
+        if (entries[i].time < entries[i - 1].time)
+            backAt.append(entries[i].time);
+    }
+    QCOMPARE(backAt, QList<QDateTime>{newest.powerOn});
+    const QList<LogSession> found = LogSession::Find(entries);
+    QCOMPARE(found.size(), log.sessions.size());
+    QCOMPARE(found.last().dataCount, newest.dataCount);
+    QCOMPARE(entries[found.last().first].time, newest.firstData);
 }
 
 void TestSimLog::simulatorServesAGeneratedLog()

@@ -146,3 +146,13 @@ QString CHistoryCsvImport::MatchSerial(const QList<HistoryFleetRow> &fleet, cons
     }
     return found.size() == 1 ? *found.cbegin() : QString();
 }
+
+QString CHistoryCsvImport::NormalSerial(const QString &text)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    const qulonglong n = t.toULongLong(&ok, 16);
+    if (!ok || t.isEmpty() || t.size() > 8 || t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('-')))
+        return {};
+    return QStringLiteral("%1").arg(n, 8, 16, QLatin1Char('0')).toUpper();
+}

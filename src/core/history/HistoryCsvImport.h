@@ -28,6 +28,10 @@ public:
         qsizetype unmatched = 0;
     };
 
+    // "0001e240", "1e240" -> "0001E240"; empty when the text is no
+    // hexadecimal serial number of up to 8 digits.
+    static QString NormalSerial(const QString &text);
+
     static Result Read(const QString &path, const std::optional<LogSensors> &known = std::nullopt);
     static Result Parse(const QByteArray &content, const std::optional<LogSensors> &known = std::nullopt);
 

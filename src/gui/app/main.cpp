@@ -1,5 +1,6 @@
 // altavo-view: the windowed service program.
 #include "app/AltavoApp.h"
+#include "platform/BuildInfo.h"
 
 #include <QApplication>
 
@@ -8,7 +9,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Veltrion Norvane"));
     QApplication::setApplicationName(QStringLiteral("Altavo View"));
-    QApplication::setApplicationVersion(QStringLiteral(ALTAVO_VERSION));
+    QApplication::setApplicationVersion(QString::fromLatin1(BuildInfo::Version()));
 
     CAltavoApp altavo;
     if (!altavo.Start(app.arguments().mid(1)))

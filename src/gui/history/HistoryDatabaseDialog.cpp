@@ -5,6 +5,7 @@
 #include "history/HistoryLocation.h"
 #include "history/HistoryPasswordFile.h"
 #include "history/HistoryStore.h"
+#include "platform/BuildInfo.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -180,7 +181,7 @@ QString CHistoryDatabaseDialog::CheckLocation(const QString &location)
 
 bool CHistoryDatabaseDialog::SharedServerAvailable()
 {
-    return ALTAVO_HAVE_LIBPQ && QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"));
+    return BuildInfo::HasPostgresClient() && QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"));
 }
 
 QString CHistoryDatabaseDialog::Location() const

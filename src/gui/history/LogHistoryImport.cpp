@@ -45,15 +45,6 @@ CLogHistoryImport::CLogHistoryImport(CLog &log, CHistoryWorker &worker, std::fun
     };
 }
 
-QString CLogHistoryImport::NormalSerial(const QString &text)
-{
-    const QString t = text.trimmed();
-    bool ok = false;
-    const qulonglong n = t.toULongLong(&ok, 16);
-    if (!ok || t.isEmpty() || t.size() > 8 || t.startsWith(QLatin1Char('+')) || t.startsWith(QLatin1Char('-')))
-        return {};
-    return QStringLiteral("%1").arg(n, 8, 16, QLatin1Char('0')).toUpper();
-}
 
 QString CLogHistoryImport::Add(const QString &path, const QList<LogRecord> &entries)
 {
@@ -76,7 +67,7 @@ QString CLogHistoryImport::Add(const QString &path, const QList<LogRecord> &entr
         const QString answer = m_asker ? m_asker(path, known) : QString();
         if (answer.trimmed().isEmpty())
             return {};
-        serial = NormalSerial(answer.trimmed().section(QLatin1Char(' '), 0, 0));
+        serial = CHistoryCsvImport::NormalSerial(answer.trimmed().section(QLatin1Char(' '), 0, 0));
         if (serial.isEmpty())
             return QStringLiteral("\"%1\" is not a serial number (8 hexadecimal digits, e.g. 0001E240); %2 was not added.")
                 .arg(answer.trimmed(), shown);

@@ -28,8 +28,6 @@ public:
     // What the command tells the user.
     QString Add(const QString &path, const QList<LogRecord> &entries);
 
-    // "0001e240" -> "0001E240"; empty when the text is no serial number.
-    static QString NormalSerial(const QString &text);
 
 private:
     CHistoryWorker &m_worker;

@@ -13,3 +13,13 @@ CInstrumentView::CInstrumentView(CInstrumentDoc &doc, const QString &title, QWid
 void CInstrumentView::OnUpdate(int, const CReplyNotice &)
 {
 }
+
+CInstrumentView::~CInstrumentView()
+{
+    // The form's fields go later, with the widget part of the view, and a
+    // field that has the focus then loses it: a typed value counts as
+    // finished. Nothing a field says at that point may reach the view, whose
+    // own part is gone by then.
+    for (QObject *child : findChildren<QObject *>())
+        disconnect(child, nullptr, this, nullptr);
+}

@@ -16,6 +16,7 @@ class CInstrumentView : public QWidget
     Q_OBJECT
 public:
     CInstrumentView(CInstrumentDoc &doc, const QString &title, QWidget *parent = nullptr);
+    ~CInstrumentView() override;
 
     CInstrumentDoc &Document() const { return m_doc; }
     // The fixed title: child window caption, placement section, window-list entry.
