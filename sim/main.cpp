@@ -184,8 +184,16 @@ int main(int argc, char **argv)
             return Fail(QStringLiteral("--board-fault takes %1, not \"%2\"").arg(SimBoardFaults::Names().join(QStringLiteral(", ")), bad));
     }
 
+#ifdef Q_OS_UNIX
     const bool gateway = parser.isSet(QStringLiteral("gateway"));
     const bool pty = parser.isSet(QStringLiteral("pty")) || !gateway;
+#else
+    // No pseudo-terminals here: the gateway is the simulator's line.
+    if (parser.isSet(QStringLiteral("pty")))
+        return Fail(QStringLiteral("--pty needs pseudo-terminals, which this system lacks; use --gateway"));
+    const bool gateway = true;
+    const bool pty = false;
+#endif
 
     CSimulator simulator(options);
     simulator.Instrument().TestBox().SetFaults(boardFaults);

@@ -11,6 +11,7 @@
 #include "document/SettingsCodec.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "platform/BuildInfo.h"
 #include "platform/Preferences.h"
 #include "platform/ProfileFile.h"
 #include "platform/SerialPortList.h"
@@ -469,6 +470,7 @@ int main(int argc, char **argv)
     QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("altavo-cli"));
     QCoreApplication::setOrganizationName(QStringLiteral("Veltrion Norvane"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(BuildInfo::Version()));
 
     QCommandLineParser parser;
     QString description = QStringLiteral("Service operations on a connected gas detector.\n\nCommands:\n");
@@ -478,6 +480,8 @@ int main(int argc, char **argv)
     description += QStringLiteral("\nOperations on an instrument are recorded in the instrument history (the default file, or --history).\n");
     parser.setApplicationDescription(description);
     parser.addHelpOption();
+    // Not the parser's own version option: -v is verbose here.
+    parser.addOption({QStringLiteral("version"), QStringLiteral("Print the program's version.")});
     parser.addOption({QStringLiteral("serial"), QStringLiteral("Serial device of the instrument (e.g. /dev/ttyUSB0, COM3)."), QStringLiteral("device")});
     parser.addOption({QStringLiteral("port"), QStringLiteral("COM port number 1-4 as set up in the preferences."), QStringLiteral("n")});
     parser.addOption({QStringLiteral("gateway"), QStringLiteral("Network gateway of the instrument."), QStringLiteral("host[:port]")});
@@ -507,6 +511,10 @@ int main(int argc, char **argv)
                       QStringLiteral("url")});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("What to do (see Commands)."));
     parser.process(app);
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("altavo-cli %s\n", BuildInfo::Version());
+        return 0;
+    }
 
     const QStringList args = parser.positionalArguments();
     if (args.isEmpty()) {

@@ -4,6 +4,7 @@
 #include "PgServer.h"
 #include "SimLogGenerator.h"
 #include "datalog/LogDecoder.h"
+#include "platform/BuildInfo.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,7 +14,9 @@ inline void HistoryEngineRows()
 {
     QTest::addColumn<QString>("engine");
     QTest::newRow("sqlite") << QStringLiteral("sqlite");
-    QTest::newRow("postgresql") << QStringLiteral("postgresql");
+    // A build without the PostgreSQL client (Windows) keeps SQLite only.
+    if (BuildInfo::HasPostgresClient())
+        QTest::newRow("postgresql") << QStringLiteral("postgresql");
 }
 
 // A new, empty database called name of the engine the test row names: a

@@ -9,6 +9,7 @@
 #include "history/HistoryStore.h"
 #include "history/HistoryWorker.h"
 #include "history/HistoryWindow.h"
+#include "platform/BuildInfo.h"
 #include "platform/Preferences.h"
 
 #include <QApplication>
@@ -63,6 +64,8 @@ private:
 
 void TestHistoryAccessDialog::initTestCase()
 {
+    if (!BuildInfo::HasPostgresClient())
+        QSKIP("this build has no PostgreSQL client");
     UseTemporarySettings(m_settings);
     QApplication::setOrganizationName(QString::fromLatin1(Pref::Organisation));
     QApplication::setApplicationName(QString::fromLatin1(Pref::Application));

@@ -6,15 +6,16 @@
 #include "link/LinkRecord.h"
 #include "link/RecordTypes.h"
 #include "platform/MSComm.h"
+#include "platform/SerialDevice.h"
 #include "platform/SerialLowLatency.h"
 #include "platform/SerialOpenFailure.h"
 #include "platform/SerialPortList.h"
 
 #include <QFile>
 #include <QProcess>
-#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
@@ -56,6 +57,7 @@ private slots:
     void holderFromItsLockFile();
     void otherFailuresKeepTheSystemText();
 
+    void controlTalksToTheInstrument();
     void lowLatencyRefusedByPtyIsHarmless();
     void lowLatencySetAndRestoredOnSerialDevice();
 };
@@ -129,13 +131,18 @@ void TestSerialPorts::missingDeviceNamesThePortsThereAre()
     QFETCH(QList<SerialPortEntry>, ports);
     QFETCH(QString, tail);
     QTemporaryDir dir;
+#ifdef Q_OS_WIN
+    const QString device = QStringLiteral("COM97");
+#else
     const QString device = dir.filePath(QStringLiteral("ttyUSB7"));
-    QSerialPort serial(device);
-    QVERIFY(!serial.open(QIODevice::ReadWrite));
-    const CSerialOpenFailure failure(device, int(serial.error()), serial.errorString(), ports);
+#endif
+    std::unique_ptr<CSerialDevice> serial(CSerialDevice::Create());
+    QVERIFY(!serial->Open(device));
+    QCOMPARE(serial->OpenFailure(), CSerialDevice::OpenError::NotFound);
+    const CSerialOpenFailure failure(device, serial->OpenFailure(), serial->ErrorString(), ports);
     QCOMPARE(failure.GetCause(), CSerialOpenFailure::Cause::Missing);
     // The system's own words come first, the explanation after them.
-    QVERIFY2(failure.Text().startsWith(QStringLiteral("%1: %2").arg(device, serial.errorString())), qPrintable(failure.Text()));
+    QVERIFY2(failure.Text().startsWith(QStringLiteral("%1: %2").arg(device, serial->ErrorString())), qPrintable(failure.Text()));
     QVERIFY2(failure.Text().endsWith(tail), qPrintable(failure.Text()));
 }
 
@@ -148,13 +155,13 @@ void TestSerialPorts::portHeldElsewhereIsBusy()
     QString error;
     const QString pty = sim.OpenPty(&error);
     QVERIFY2(!pty.isEmpty(), qPrintable(error));
-    QSerialPort first(pty);
-    QVERIFY2(first.open(QIODevice::ReadWrite), qPrintable(first.errorString()));
-    QSerialPort second(pty);
-    QVERIFY(!second.open(QIODevice::ReadWrite));
-    const CSerialOpenFailure failure(pty, int(second.error()), second.errorString(), {});
+    std::unique_ptr<CSerialDevice> first(CSerialDevice::Create());
+    QVERIFY2(first->Open(pty), qPrintable(first->ErrorString()));
+    std::unique_ptr<CSerialDevice> second(CSerialDevice::Create());
+    QVERIFY(!second->Open(pty));
+    const CSerialOpenFailure failure(pty, second->OpenFailure(), second->ErrorString(), {});
     QCOMPARE(failure.GetCause(), CSerialOpenFailure::Cause::Busy);
-    QVERIFY2(failure.Text().startsWith(pty + QStringLiteral(": ") + second.errorString()), qPrintable(failure.Text()));
+    QVERIFY2(failure.Text().startsWith(pty + QStringLiteral(": ") + second->ErrorString()), qPrintable(failure.Text()));
     // This process holds it, and is not named as "another program".
     QVERIFY2(failure.Text().endsWith(QLatin1String(" Another program holds the port; close it and try again.")),
              qPrintable(failure.Text()));
@@ -201,10 +208,58 @@ void TestSerialPorts::holderFromItsLockFile()
 void TestSerialPorts::otherFailuresKeepTheSystemText()
 {
     QTemporaryDir dir;
-    const CSerialOpenFailure failure(dir.path(), int(QSerialPort::UnsupportedOperationError),
+    const CSerialOpenFailure failure(dir.path(), CSerialDevice::OpenError::Other,
                                      QStringLiteral("Unsupported operation"), {});
     QCOMPARE(failure.GetCause(), CSerialOpenFailure::Cause::Other);
     QCOMPARE(failure.Text(), dir.path() + QStringLiteral(": Unsupported operation."));
+}
+
+// The serial control over this platform's serial device, against the
+// simulated instrument: on its pseudo-terminal here, or on the port named by
+// ALTAVO_TEST_SERIAL (a Windows build's COMn mapped to a simulator outside).
+void TestSerialPorts::controlTalksToTheInstrument()
+{
+    CSimulator sim;
+    QString device = qEnvironmentVariable("ALTAVO_TEST_SERIAL");
+    if (device.isEmpty()) {
+#ifdef Q_OS_UNIX
+        QString error;
+        device = sim.OpenPty(&error);
+        QVERIFY2(!device.isEmpty(), qPrintable(error));
+#else
+        QSKIP("no serial device: set ALTAVO_TEST_SERIAL to a port with the simulator behind it");
+#endif
+    }
+    CMSComm comm;
+    comm.SetDeviceName(device);
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY2(comm.SetPortOpen(true), qPrintable(comm.LastError()));
+        QVERIFY2(comm.SetSettings(QStringLiteral("115200,n,8,1")), qPrintable(comm.LastError()));
+        QVERIFY(comm.SetHandshaking(0));
+        QVERIFY(comm.SetDTREnable(true));
+        QVERIFY(comm.SetRTSEnable(true));
+        comm.SetRThreshold(1);
+        QByteArray got;
+        const QMetaObject::Connection c = connect(&comm, &CMSComm::OnComm, this, [&] { got += comm.GetInput(); });
+        // Settings pieces of the clock memory, one request at a time as the
+        // link sends them: every reply arrives whole, for the address asked.
+        for (int i = 0; i < 5; ++i) {
+            got.clear();
+            QVERIFY(comm.SetOutput(LinkRecord::Format(RecordType::ReadTimeKeeper, 8 + 8 * i, QByteArray(1, 8))));
+            // A record is as long as its count field says.
+            const auto whole = [&] {
+                return got.size() >= 3 && got.size() >= LinkRecord::RecordLength(int(LinkRecord::ScanHex(got.constData() + 1, 2)));
+            };
+            QVERIFY2(WaitUntil(whole, 5000), got.constData());
+            QVERIFY2(got.startsWith(':'), got.constData());
+            QCOMPARE(got.size(), LinkRecord::RecordLength(8));
+            QCOMPARE(int(LinkRecord::ScanHex(got.constData() + 3, 4)), 8 + 8 * i);
+        }
+        disconnect(c);
+        QVERIFY(comm.SetPortOpen(false));
+        QVERIFY(!comm.GetPortOpen());
+    }
+    QVERIFY(!comm.SetOutput("?"));
 }
 
 void TestSerialPorts::lowLatencyRefusedByPtyIsHarmless()

@@ -8,7 +8,9 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <QtEndian>
+#if ALTAVO_HAVE_LIBPQ
 #include <libpq-fe.h>
+#endif
 #include <sqlite3.h>
 
 namespace {
@@ -172,6 +174,12 @@ int CHistoryBulkInsert::Sqlite(CHistoryDatabase &db, qint64 instrument, qsizetyp
 int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, bool spanEmpty,
                                  qint64 *added, QString *error)
 {
+#if !ALTAVO_HAVE_LIBPQ
+    // Built without the PostgreSQL client: Qt's bound values do the work.
+    Q_UNUSED(db); Q_UNUSED(instrument); Q_UNUSED(count); Q_UNUSED(rows);
+    Q_UNUSED(spanEmpty); Q_UNUSED(added); Q_UNUSED(error);
+    return NoHandle;
+#else
     PGconn *conn = Handle<PGconn *>(db, "PGconn*");
     if (!conn)
         return NoHandle;
@@ -245,6 +253,7 @@ int CHistoryBulkInsert::Postgres(CHistoryDatabase &db, qint64 instrument, qsizet
     }
     *added += qMax(0, q.numRowsAffected());
     return db.Exec(QStringLiteral("TRUNCATE log_entry_in"), error) ? Done : Failed;
+#endif
 }
 
 bool CHistoryBulkInsert::Qt(CHistoryDatabase &db, qint64 instrument, qsizetype count, const Rows &rows, qint64 *added,
@@ -336,6 +345,10 @@ int CHistoryBulkInsert::ReadSqlite(CHistoryDatabase &db, qint64 instrument, cons
 int CHistoryBulkInsert::ReadPostgres(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take,
                                      QString *error)
 {
+#if !ALTAVO_HAVE_LIBPQ
+    Q_UNUSED(db); Q_UNUSED(instrument); Q_UNUSED(take); Q_UNUSED(error);
+    return NoHandle;
+#else
     PGconn *conn = Handle<PGconn *>(db, "PGconn*");
     if (!conn)
         return NoHandle;
@@ -398,6 +411,7 @@ int CHistoryBulkInsert::ReadPostgres(CHistoryDatabase &db, qint64 instrument, co
         PQclear(res);
     }
     return result;
+#endif
 }
 
 bool CHistoryBulkInsert::ReadQt(CHistoryDatabase &db, qint64 instrument, const std::function<bool(const Row &)> &take, QString *error)

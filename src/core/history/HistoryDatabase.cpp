@@ -11,7 +11,9 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QVariant>
+#if ALTAVO_HAVE_LIBPQ
 #include <libpq-fe.h>
+#endif
 
 namespace {
 QAtomicInt connectionCounter;
@@ -47,6 +49,7 @@ QString Quoted(QString value)
     return QLatin1Char('\'') + value + QLatin1Char('\'');
 }
 
+#if ALTAVO_HAVE_LIBPQ
 PGconn *Connection(const QSqlDatabase &db)
 {
     if (!db.isOpen() || !db.driver())
@@ -57,6 +60,7 @@ PGconn *Connection(const QSqlDatabase &db)
         return nullptr;
     return *static_cast<PGconn *const *>(v.constData());
 }
+#endif
 } // namespace
 
 CHistoryDatabase::CHistoryDatabase(const CHistoryLocation &location)
@@ -162,6 +166,7 @@ QString CHistoryDatabase::UserName() const
 CHistoryPasswordFile::Entry CHistoryDatabase::ConnectedAs() const
 {
     CHistoryPasswordFile::Entry e;
+#if ALTAVO_HAVE_LIBPQ
     PGconn *conn = IsPostgres() ? Connection(Db()) : nullptr;
     if (!conn)
         return e;
@@ -174,6 +179,7 @@ CHistoryPasswordFile::Entry CHistoryDatabase::ConnectedAs() const
         e.port = QStringLiteral("5432");
     e.database = QString::fromLocal8Bit(PQdb(conn));
     e.user = QString::fromLocal8Bit(PQuser(conn));
+#endif
     return e;
 }
 

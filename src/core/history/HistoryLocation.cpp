@@ -5,7 +5,9 @@
 #include <QStringList>
 #include <QUrl>
 #include <QUrlQuery>
+#if ALTAVO_HAVE_LIBPQ
 #include <libpq-fe.h>
+#endif
 
 const QString CHistoryLocation::MaskText = QStringLiteral("*****");
 
@@ -21,12 +23,14 @@ const QStringList &Keywords()
 {
     static const QStringList keywords = [] {
         QStringList out;
+#if ALTAVO_HAVE_LIBPQ
         char *error = nullptr;
         PQconninfoOption *options = PQconninfoParse("", &error);
         PQfreemem(error);
         for (PQconninfoOption *o = options; o && o->keyword; ++o)
             out.append(QString::fromLatin1(o->keyword));
         PQconninfoFree(options);
+#endif
         return out;
     }();
     return keywords;
@@ -134,6 +138,10 @@ bool CHistoryLocation::Parse(const QString &text, const QString &defaultFile, CH
         return false;
     };
     if (IsServerUrl(t)) {
+#if !ALTAVO_HAVE_LIBPQ
+        return fail(QStringLiteral("this build keeps the history in an SQLite file only; a shared server needs the PostgreSQL client, "
+                                   "which it was built without"));
+#endif
         const QUrl url(t, QUrl::StrictMode);
         if (!url.isValid())
             return fail(Masked(url.errorString()));

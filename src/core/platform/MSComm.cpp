@@ -1,18 +1,19 @@
-// Serial control over QSerialPort or an in-process line.
+// Serial control over the platform's serial device or an in-process line.
 #include "MSComm.h"
 
 #include "Preferences.h"
+#include "SerialDevice.h"
 #include "SerialOpenFailure.h"
 #include "SerialPortList.h"
 
-#include <QSerialPort>
+#include <QIODevice>
 #include <QTimer>
 
-CMSComm::CMSComm(QObject *parent) : QObject(parent), m_serial(new QSerialPort(this))
+CMSComm::CMSComm(QObject *parent) : QObject(parent), m_serial(CSerialDevice::Create(this))
 {
-    connect(m_serial, &QSerialPort::readyRead, this, &CMSComm::OnReadyRead);
-    connect(m_serial, &QSerialPort::errorOccurred, this,
-            [this](QSerialPort::SerialPortError e) { OnSerialError(int(e)); });
+    connect(m_serial, &CSerialDevice::ReadyRead, this, &CMSComm::OnReadyRead);
+    connect(m_serial, &CSerialDevice::Failed, this,
+            [this](const QString &message) { LoseDevice(QStringLiteral("%1: %2").arg(DeviceName(), message)); });
 }
 
 CMSComm::~CMSComm()
@@ -22,10 +23,10 @@ CMSComm::~CMSComm()
 
 void CMSComm::CloseSerial()
 {
-    if (!m_serial->isOpen())
+    if (!m_serial->IsOpen())
         return;
     m_lowLatency.Restore();
-    m_serial->close();
+    m_serial->Close();
 }
 
 QString CMSComm::LowLatencyNote() const
@@ -66,13 +67,6 @@ void CMSComm::SetChannel(QIODevice *channel)
         connect(channel, &QIODevice::readyRead, this, &CMSComm::OnReadyRead);
 }
 
-QIODevice *CMSComm::Device() const
-{
-    if (m_channel)
-        return m_channel.data();
-    return m_serial;
-}
-
 bool CMSComm::SetPortOpen(bool open)
 {
     m_lastError.clear();
@@ -89,21 +83,20 @@ bool CMSComm::SetPortOpen(bool open)
         CloseSerial();
         return true;
     }
-    if (m_serial->isOpen()) {
+    if (m_serial->IsOpen()) {
         m_lastError = QStringLiteral("The port is already open.");
         return false;
     }
     const QString device = DeviceName();
-    m_serial->setPortName(device);
     m_losing = false;
     m_lowLatency = CSerialLowLatency();
-    if (!m_serial->open(QIODevice::ReadWrite)) {
-        m_lastError = CSerialOpenFailure(device, int(m_serial->error()), m_serial->errorString(),
+    if (!m_serial->Open(device)) {
+        m_lastError = CSerialOpenFailure(device, m_serial->OpenFailure(), m_serial->ErrorString(),
                                          CSerialPortList::Available()).Text();
-        m_serial->clearError();
         return false;
     }
-    m_lowLatency.Enable(int(m_serial->handle()));
+    if (m_serial->Descriptor() >= 0)
+        m_lowLatency.Enable(m_serial->Descriptor());
     return true;
 }
 
@@ -111,7 +104,7 @@ bool CMSComm::GetPortOpen() const
 {
     if (m_channel)
         return m_channelOpen && m_channel->isOpen();
-    return m_serial->isOpen() && !m_losing;
+    return m_serial->IsOpen() && !m_losing;
 }
 
 bool CMSComm::SetSettings(const QString &settings)
@@ -131,17 +124,14 @@ bool CMSComm::SetSettings(const QString &settings)
         m_lastError = QStringLiteral("Invalid port settings \"%1\".").arg(settings);
         return false;
     }
-    if (m_channel || !m_serial->isOpen())
+    if (m_channel || !m_serial->IsOpen())
         return true;
-    const auto p = parity == QLatin1String("n") ? QSerialPort::NoParity
-                   : parity == QLatin1String("e") ? QSerialPort::EvenParity
-                                                  : QSerialPort::OddParity;
+    const auto p = parity == QLatin1String("n") ? CSerialDevice::Parity::None
+                   : parity == QLatin1String("e") ? CSerialDevice::Parity::Even
+                                                  : CSerialDevice::Parity::Odd;
     // A pseudo-terminal accepts these; a refusal from a real port is an error.
-    if (!m_serial->setBaudRate(baud) || !m_serial->setParity(p)
-        || !m_serial->setDataBits(QSerialPort::DataBits(bits))
-        || !m_serial->setStopBits(stop == 1 ? QSerialPort::OneStop : QSerialPort::TwoStop)) {
-        m_lastError = QStringLiteral("%1: %2").arg(DeviceName(), m_serial->errorString());
-        m_serial->clearError();
+    if (!m_serial->Configure(baud, p, bits, stop)) {
+        m_lastError = QStringLiteral("%1: %2").arg(DeviceName(), m_serial->ErrorString());
         return false;
     }
     return true;
@@ -149,14 +139,13 @@ bool CMSComm::SetSettings(const QString &settings)
 
 bool CMSComm::SetHandshaking(int mode)
 {
-    if (m_channel || !m_serial->isOpen())
+    if (m_channel || !m_serial->IsOpen())
         return true;
-    const auto flow = mode == 0 ? QSerialPort::NoFlowControl
-                      : mode == 1 ? QSerialPort::SoftwareControl
-                                  : QSerialPort::HardwareControl;
-    if (!m_serial->setFlowControl(flow)) {
-        m_lastError = QStringLiteral("%1: %2").arg(DeviceName(), m_serial->errorString());
-        m_serial->clearError();
+    const auto flow = mode == 0 ? CSerialDevice::Flow::None
+                      : mode == 1 ? CSerialDevice::Flow::Software
+                                  : CSerialDevice::Flow::Hardware;
+    if (!m_serial->SetFlow(flow)) {
+        m_lastError = QStringLiteral("%1: %2").arg(DeviceName(), m_serial->ErrorString());
         return false;
     }
     return true;
@@ -172,15 +161,15 @@ bool CMSComm::SetDTREnable(bool on)
 {
     // Modem lines do not exist on a pseudo-terminal or a bare adapter; that is
     // not a reason to give up the port.
-    if (!m_channel && m_serial->isOpen() && !m_serial->setDataTerminalReady(on))
-        m_serial->clearError();
+    if (!m_channel && m_serial->IsOpen())
+        m_serial->SetDtr(on);
     return true;
 }
 
 bool CMSComm::SetRTSEnable(bool on)
 {
-    if (!m_channel && m_serial->isOpen() && !m_serial->setRequestToSend(on))
-        m_serial->clearError();
+    if (!m_channel && m_serial->IsOpen())
+        m_serial->SetRts(on);
     return true;
 }
 
@@ -190,9 +179,15 @@ bool CMSComm::SetOutput(const QByteArray &text)
         m_lastError = QStringLiteral("The port is not open.");
         return false;
     }
-    QIODevice *device = Device();
-    if (device->write(text) != text.size()) {
-        m_lastError = QStringLiteral("%1: %2").arg(DeviceName(), device->errorString());
+    if (m_channel) {
+        if (m_channel->write(text) != text.size()) {
+            m_lastError = QStringLiteral("%1: %2").arg(DeviceName(), m_channel->errorString());
+            return false;
+        }
+        return true;
+    }
+    if (m_serial->Write(text) != text.size()) {
+        m_lastError = QStringLiteral("%1: %2").arg(DeviceName(), m_serial->ErrorString());
         return false;
     }
     return true;
@@ -200,10 +195,9 @@ bool CMSComm::SetOutput(const QByteArray &text)
 
 QByteArray CMSComm::GetInput()
 {
-    QIODevice *device = Device();
-    if (!device || !GetPortOpen())
+    if (!GetPortOpen())
         return {};
-    return device->readAll();
+    return m_channel ? m_channel->readAll() : m_serial->ReadAll();
 }
 
 void CMSComm::OnReadyRead()
@@ -215,30 +209,14 @@ void CMSComm::OnReadyRead()
         emit OnComm();
 }
 
-void CMSComm::OnSerialError(int error)
-{
-    switch (QSerialPort::SerialPortError(error)) {
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-    case QSerialPort::ResourceError:
-        // On a hung-up device Qt reports ReadError over and over at full speed
-        // and never ResourceError: treat them alike, close once, tell once.
-        LoseDevice(QStringLiteral("%1: %2").arg(DeviceName(), m_serial->errorString()));
-        break;
-    default:
-        break;
-    }
-}
-
 void CMSComm::LoseDevice(const QString &message)
 {
-    if (m_losing || !m_serial->isOpen())
+    if (m_losing || !m_serial->IsOpen())
         return;
     m_losing = true;
     // Closing inside the port's own notification is not safe; do it next turn.
     QTimer::singleShot(0, this, [this, message] {
         CloseSerial();
-        m_serial->clearError();
         m_losing = false;
         emit DeviceLost(message);
     });

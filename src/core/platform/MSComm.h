@@ -1,8 +1,8 @@
 // The serial communications control: a port addressed by number (COM1..COM4,
 // mapped to device names in the preferences), opened with a settings text such
 // as "115200,n,8,1", raising OnComm for every batch of received characters.
-// It runs over QSerialPort, or over any QIODevice handed in (the in-process
-// simulated instrument).
+// It runs over the platform's serial device, or over any QIODevice handed in
+// (the in-process simulated instrument).
 #pragma once
 
 #include <QByteArray>
@@ -12,8 +12,8 @@
 
 #include "SerialLowLatency.h"
 
+class CSerialDevice;
 class QIODevice;
-class QSerialPort;
 
 class CMSComm : public QObject
 {
@@ -60,14 +60,12 @@ signals:
 
 private:
     void OnReadyRead();
-    void OnSerialError(int error);
     void LoseDevice(const QString &message);
     void CloseSerial();
-    QIODevice *Device() const;
 
     int m_port = 1;
     QString m_deviceName;
-    QSerialPort *m_serial = nullptr;
+    CSerialDevice *m_serial = nullptr;
     QPointer<QIODevice> m_channel;
     bool m_channelOpen = false;
     bool m_losing = false;

@@ -5,9 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSerialPort>
 #include <cstring>
 
+#ifndef Q_OS_WIN
 namespace {
 // Where serial programs (this one's serial library among them) put their
 // "LCK..name" files.
@@ -81,26 +81,42 @@ QString FromOpenFiles(const QString &device)
     return {};
 }
 } // namespace
+#endif
 
 QString CSerialOpenFailure::Holder(const QString &device)
 {
+#ifdef Q_OS_WIN
+    // Windows names no holder of a port; the text says another program has it.
+    Q_UNUSED(device);
+    return {};
+#else
     const QString fromLock = FromLockFile(device);
     return fromLock.isEmpty() ? FromOpenFiles(device) : fromLock;
+#endif
 }
 
-CSerialOpenFailure::CSerialOpenFailure(const QString &device, int error, const QString &message,
+CSerialOpenFailure::CSerialOpenFailure(const QString &device, CSerialDevice::OpenError error, const QString &message,
                                        const QList<SerialPortEntry> &ports)
 {
+    using OpenError = CSerialDevice::OpenError;
     QString text = QStringLiteral("%1: %2").arg(device, message);
     if (!text.endsWith(QLatin1Char('.')))
         text += QLatin1Char('.');
+#ifdef Q_OS_WIN
+    // COMn is no file to look at: the system's answer is all there is.
+    const bool missing = error == OpenError::NotFound;
+    const bool unreadable = false;
+#else
     const QFileInfo file(device);
-    const auto qtError = QSerialPort::SerialPortError(error);
-    if (!file.exists() || qtError == QSerialPort::DeviceNotFoundError) {
+    const bool missing = !file.exists() || error == OpenError::NotFound;
+    const bool unreadable = !missing && (!file.isReadable() || !file.isWritable());
+#endif
+    if (missing) {
         m_cause = Cause::Missing;
         text += ports.isEmpty() ? QStringLiteral(" There is no such device, and this computer has no serial ports; is the adapter plugged in?")
                                 : QStringLiteral(" There is no such device. Serial ports on this computer: %1.").arg(CSerialPortList::Summary(ports));
-    } else if (!file.isReadable() || !file.isWritable()) {
+    } else if (unreadable) {
+#ifndef Q_OS_WIN
         m_cause = Cause::Permission;
         const QString group = file.group();
         const QFile::Permissions groupRw = QFile::ReadGroup | QFile::WriteGroup;
@@ -113,7 +129,9 @@ CSerialOpenFailure::CSerialOpenFailure(const QString &device, int error, const Q
                                    "(for example a udev rule that puts it in the \"dialout\" group).")
                         .arg(file.owner().isEmpty() ? QStringLiteral("its owner") : file.owner());
         }
-    } else if (qtError == QSerialPort::PermissionError || message.contains(QLatin1String("busy"), Qt::CaseInsensitive)) {
+#endif
+    } else if (error == OpenError::Permission || error == OpenError::Busy
+               || message.contains(QLatin1String("busy"), Qt::CaseInsensitive)) {
         // Readable and writable, yet refused: a lock file or an exclusive
         // open by someone else.
         m_cause = Cause::Busy;

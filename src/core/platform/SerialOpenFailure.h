@@ -4,6 +4,7 @@
 // the command line alike.
 #pragma once
 
+#include "SerialDevice.h"
 #include "SerialPortList.h"
 
 #include <QList>
@@ -14,10 +15,9 @@ class CSerialOpenFailure
 public:
     enum class Cause { Other, Permission, Busy, Missing };
 
-    // error is the QSerialPort::SerialPortError of the failed open, message
-    // its errorString(); ports are the system's ports, named when the device
-    // is missing.
-    CSerialOpenFailure(const QString &device, int error, const QString &message,
+    // error and message are what the serial device said of the failed open;
+    // ports are the system's ports, named when the device is missing.
+    CSerialOpenFailure(const QString &device, CSerialDevice::OpenError error, const QString &message,
                        const QList<SerialPortEntry> &ports);
 
     Cause GetCause() const { return m_cause; }

@@ -1,20 +1,19 @@
 // Listing the system's serial ports.
 #include "SerialPortList.h"
 
-#include <QSerialPortInfo>
 #include <algorithm>
 
-QList<SerialPortEntry> CSerialPortList::Available()
-{
-    QList<SerialPortEntry> ports;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        ports.append(FromInfo(info));
-    std::sort(ports.begin(), ports.end(),
-              [](const SerialPortEntry &a, const SerialPortEntry &b) { return a.location < b.location; });
-    return ports;
-}
+#if ALTAVO_HAVE_QTSERIALPORT
+#include <QSerialPortInfo>
+#else
+#include <QCollator>
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
-SerialPortEntry CSerialPortList::FromInfo(const QSerialPortInfo &info)
+namespace {
+#if ALTAVO_HAVE_QTSERIALPORT
+SerialPortEntry FromInfo(const QSerialPortInfo &info)
 {
     SerialPortEntry port;
     port.name = info.portName();
@@ -27,6 +26,60 @@ SerialPortEntry CSerialPortList::FromInfo(const QSerialPortInfo &info)
     if (info.hasProductIdentifier())
         port.productId = info.productIdentifier();
     return port;
+}
+
+QList<SerialPortEntry> Scan()
+{
+    QList<SerialPortEntry> ports;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        ports.append(FromInfo(info));
+    std::sort(ports.begin(), ports.end(),
+              [](const SerialPortEntry &a, const SerialPortEntry &b) { return a.location < b.location; });
+    return ports;
+}
+#else
+// Windows keeps the ports there are under HARDWARE\DEVICEMAP\SERIALCOMM:
+// one value per port, its name the driver's device ("\Device\Serial0"),
+// its data the port ("COM1").
+QList<SerialPortEntry> Scan()
+{
+    // Read with the registry calls: the value names hold backslashes, which
+    // a settings object would take for key separators.
+    QList<SerialPortEntry> ports;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return ports;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        wchar_t data[256];
+        DWORD nameLength = 256, dataBytes = sizeof data, type = 0;
+        const LONG result = RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE *>(data), &dataBytes);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
+        if (result != ERROR_SUCCESS || type != REG_SZ)
+            continue;
+        SerialPortEntry port;
+        port.name = QString::fromWCharArray(data, int(dataBytes / sizeof(wchar_t))).section(QChar(0), 0, 0).trimmed();
+        if (port.name.isEmpty())
+            continue;
+        port.location = port.name;
+        port.description = QString::fromWCharArray(name, int(nameLength)).section(QLatin1Char('\\'), -1);
+        ports.append(port);
+    }
+    RegCloseKey(key);
+    // COM2 before COM10.
+    QCollator order;
+    order.setNumericMode(true);
+    std::sort(ports.begin(), ports.end(),
+              [&order](const SerialPortEntry &a, const SerialPortEntry &b) { return order.compare(a.location, b.location) < 0; });
+    return ports;
+}
+#endif
+} // namespace
+
+QList<SerialPortEntry> CSerialPortList::Available()
+{
+    return Scan();
 }
 
 QString CSerialPortList::UsbIds(const SerialPortEntry &port)

@@ -6,12 +6,10 @@
 #include <QString>
 #include <QStringList>
 
-class QSerialPortInfo;
-
 struct SerialPortEntry
 {
     QString name;          // "ttyUSB0"
-    QString location;      // "/dev/ttyUSB0": what a "COMn Device" preference holds
+    QString location;      // "/dev/ttyUSB0" or "COM3": what a "COMn Device" preference holds
     QString description;   // "FT232R USB UART"
     QString manufacturer;  // "FTDI"
     QString serialNumber;
@@ -22,8 +20,9 @@ struct SerialPortEntry
 class CSerialPortList
 {
 public:
+    // The system's ports, sorted by location: from the serial library where
+    // there is one; on Windows from the registry's list of communication ports.
     static QList<SerialPortEntry> Available();
-    static SerialPortEntry FromInfo(const QSerialPortInfo &info);
 
     // "0403:6001", or empty for a port without USB IDs.
     static QString UsbIds(const SerialPortEntry &port);

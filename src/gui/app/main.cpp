@@ -1,18 +1,15 @@
 // altavo-view: the windowed service program.
 #include "app/AltavoApp.h"
+#include "platform/BuildInfo.h"
 
 #include <QApplication>
-
-namespace {
-constexpr char Version[] = "0.1.0";
-}
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Veltrion Norvane"));
     QApplication::setApplicationName(QStringLiteral("Altavo View"));
-    QApplication::setApplicationVersion(QString::fromLatin1(Version));
+    QApplication::setApplicationVersion(QString::fromLatin1(BuildInfo::Version()));
 
     CAltavoApp altavo;
     if (!altavo.Start(app.arguments().mid(1)))

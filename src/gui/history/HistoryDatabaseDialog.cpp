@@ -5,6 +5,7 @@
 #include "history/HistoryLocation.h"
 #include "history/HistoryPasswordFile.h"
 #include "history/HistoryStore.h"
+#include "platform/BuildInfo.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSqlDatabase>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <thread>
@@ -80,6 +82,10 @@ CHistoryDatabaseDialog::CHistoryDatabaseDialog(QWidget *parent)
     auto *hint = new QLabel(QStringLiteral("postgresql://user@host[:port]/database[?sslmode=verify-full&sslrootcert=ca.crt],\n"
                                            "?host=/socket/folder for a local server, or postgresql:///?service=name"),
                             this);
+    if (!SharedServerAvailable()) {
+        hint->setText(QStringLiteral("Not in this build: it keeps the history in the SQLite file on this computer."));
+        m_server->setEnabled(false);
+    }
     m_password->setEchoMode(QLineEdit::Password);
     m_password->setPlaceholderText(QStringLiteral("from the password file when empty"));
     m_remember->setToolTip(QDir::toNativeSeparators(CHistoryPasswordFile::Path(CHistoryLocation())));
@@ -173,6 +179,11 @@ QString CHistoryDatabaseDialog::CheckLocation(const QString &location)
     return {};
 }
 
+bool CHistoryDatabaseDialog::SharedServerAvailable()
+{
+    return BuildInfo::HasPostgresClient() && QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"));
+}
+
 QString CHistoryDatabaseDialog::Location() const
 {
     return m_server->isChecked() ? CHistoryLocation::WithoutPassword(m_address->text().trimmed()) : QString();
@@ -180,7 +191,7 @@ QString CHistoryDatabaseDialog::Location() const
 
 void CHistoryDatabaseDialog::SetLocation(const QString &location)
 {
-    const bool server = location.trimmed().startsWith(Scheme, Qt::CaseInsensitive);
+    const bool server = SharedServerAvailable() && location.trimmed().startsWith(Scheme, Qt::CaseInsensitive);
     (server ? m_server : m_default)->setChecked(true);
     QString password;
     m_address->setText(server ? CHistoryLocation::WithoutPassword(location.trimmed(), &password) : QString());
@@ -201,6 +212,7 @@ void CHistoryDatabaseDialog::TakePasswordFromAddress()
 
 void CHistoryDatabaseDialog::UpdateControls()
 {
+    m_server->setEnabled(SharedServerAvailable());
     m_address->setEnabled(m_server->isChecked());
     m_password->setEnabled(m_server->isChecked());
     m_remember->setEnabled(m_server->isChecked());

@@ -21,6 +21,9 @@ public:
     // The preference the command-line program shares: empty for the default
     // file. A password given in this run without "Remember password" is put
     // back in for this run only; the preference never holds one.
+    // Whether this build and its Qt can reach a shared server at all (the
+    // PostgreSQL client and Qt's driver for it); the SQLite file always works.
+    static bool SharedServerAvailable();
     static QString StoredLocation();
     static void StoreLocation(const QString &location);
     // Empty when the location can be stored, else why not.
