@@ -74,12 +74,14 @@ bool CWinSerialDevice::Open(const QString &device)
         SetOpenError(error, SystemText(code));
         return false;
     }
-    // Reads return as soon as any character is there, or after 20 ms with
-    // none, so the reader can notice a stop request.
+    // A read returns at once with what has arrived, perhaps nothing; the
+    // reader then waits a millisecond. Reads that wait for the first
+    // character (MAXDWORD, MAXDWORD, n) never completed under Wine on a
+    // port mapped to a pseudo-terminal.
     COMMTIMEOUTS timeouts = {};
     timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-    timeouts.ReadTotalTimeoutConstant = 20;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = 0;
     timeouts.WriteTotalTimeoutConstant = 2000;
     SetupComm(h, 16384, 16384);
     if (!SetCommTimeouts(h, &timeouts)) {
@@ -140,10 +142,13 @@ void CWinSerialDevice::ReadLoop()
             }, Qt::QueuedConnection);
             break;
         }
+        if (got == 0) {
+            if (WaitForSingleObject(H(m_stopEvent), 1) == WAIT_OBJECT_0)
+                break;
+            continue;
+        }
         if (WaitForSingleObject(H(m_stopEvent), 0) == WAIT_OBJECT_0)
             break;
-        if (got == 0)
-            continue;
         {
             std::lock_guard<std::mutex> guard(m_lock);
             m_received.append(buffer, int(got));

@@ -1,7 +1,7 @@
 // The serial device over the Windows communications calls, for builds that
-// have no serial library. A reader thread waits for characters with an
-// overlapped read that returns as soon as any have arrived; writes are
-// overlapped too, so neither waits for the other.
+// have no serial library. A reader thread takes what has arrived every
+// millisecond with an overlapped read; writes are overlapped too, so neither
+// waits for the other.
 #pragma once
 
 #include "SerialDevice.h"
