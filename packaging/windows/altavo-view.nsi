@@ -6,6 +6,9 @@
 ; Built by scripts/windows/package, which defines VERSION, DEPLOY, OUTFILE
 ; and writes the two file lists included below.
 Unicode true
+; The programs are 64-bit, and so is the installer (it then needs no 32-bit
+; subsystem, which a 64-bit Wine may lack).
+Target amd64-unicode
 !define APP "Altavo View"
 !define COMPANY "Veltrion Norvane"
 !define UNINSTKEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\AltavoView"
@@ -27,7 +30,6 @@ Name "${APP} ${VERSION}"
 OutFile "${OUTFILE}"
 BrandingText "${COMPANY}"
 SetCompressor /SOLID lzma
-RequestExecutionLevel user
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_LICENSE "${LICENSEFILE}"
