@@ -230,8 +230,7 @@ void CInstrumentDoc::ReadToxicRecord(int record)
 
 void CInstrumentDoc::UploadAll()
 {
-    m_followTimeKeeper = true;
-    m_followIdEntries = true;
+    MarkSettingsDue();
     QueryProgramMode();
     ReadConfigurationA();
     ReadStatusWords(); // priority: ahead of the configuration reads still waiting

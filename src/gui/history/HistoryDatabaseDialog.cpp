@@ -84,7 +84,6 @@ CHistoryDatabaseDialog::CHistoryDatabaseDialog(QWidget *parent)
                             this);
     if (!SharedServerAvailable()) {
         hint->setText(QStringLiteral("Not in this build: it keeps the history in the SQLite file on this computer."));
-        m_server->setEnabled(false);
     }
     m_password->setEchoMode(QLineEdit::Password);
     m_password->setPlaceholderText(QStringLiteral("from the password file when empty"));
