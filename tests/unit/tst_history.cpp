@@ -10,6 +10,7 @@
 #include "history/HistorySchema.h"
 #include "history/HistoryStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -454,6 +455,8 @@ void TestHistory::straightCopyMeetingStoredEntries()
 {
     // What a writer meets when another stored the same entries after it
     // found their span empty: the copy gives way to the careful insert.
+    if (!BuildInfo::HasPostgresClient())
+        QSKIP("this build has no PostgreSQL client");
     QString error;
     QVERIFY2(m_pg.CreateDatabase(QStringLiteral("copyrace"), &error), qPrintable(error));
     const QString url = m_pg.Url(QStringLiteral("copyrace"));
@@ -531,7 +534,7 @@ void TestHistory::foreignOrDamagedFileIsNamed()
 
     CHistoryStore store;
     QVERIFY(!store.Open(path));
-    QVERIFY2(store.ErrorString().contains(path), qPrintable(store.ErrorString()));
+    QVERIFY2(store.ErrorString().contains(QDir::toNativeSeparators(path)), qPrintable(store.ErrorString()));
     QVERIFY2(store.ErrorString().contains(expected), qPrintable(store.ErrorString()));
     QVERIFY(!store.IsOpen());
     HistoryInstrument i;

@@ -462,7 +462,9 @@ void TestLink::lostWordRequestGoesOutToTheSameWord()
     QFETCH(QByteArray, data);
     QFETCH(QByteArray, text);
     SerialRig rig;
-    rig.link.SetReplyPeriods(20, 20);
+    // Long enough that no selection times out between the test reading it
+    // and answering it, on a slow machine too.
+    rig.link.SetReplyPeriods(200, 200);
     rig.link.QueueRequest(type, 0xC003, data);
     QCOMPARE(rig.Wire(), QByteArray(":020000040001F9"));
     rig.Answer("#");
