@@ -7,6 +7,8 @@ function(altavo_add_test name label)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
+  # Test programs end as the programs do (TestMain.h).
+  target_compile_options(${name} PRIVATE -include ${PROJECT_SOURCE_DIR}/tests/common/TestMain.h)
   add_test(NAME ${name} COMMAND ${name})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)

@@ -1,6 +1,7 @@
 // altavo-sim: the simulated instrument on a pseudo-terminal or a loopback gateway.
 #include "SimPty.h"
 #include "Simulator.h"
+#include "platform/ProcessEnd.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -64,9 +65,7 @@ QByteArray MemoryText(const CSimInstrument &instrument)
         words += QByteArray::number(instrument.Word(w) | 0x10000, 16).mid(1);
     return text + "words " + words + '\n';
 }
-} // namespace
-
-int main(int argc, char **argv)
+int Run(int argc, char **argv)
 {
     // Installed first: a script may stop the simulator as soon as it has
     // read the line it waited for.
@@ -256,4 +255,10 @@ int main(int argc, char **argv)
             return Fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
     }
     return status;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return FinishProcess(Run(argc, argv));
 }

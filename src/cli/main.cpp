@@ -13,6 +13,7 @@
 #include "history/HistoryStore.h"
 #include "platform/BuildInfo.h"
 #include "platform/Preferences.h"
+#include "platform/ProcessEnd.h"
 #include "platform/ProfileFile.h"
 #include "platform/SerialPortList.h"
 
@@ -458,9 +459,7 @@ bool WantsPdf(int argc, char **argv)
     return false;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int Run(int argc, char **argv)
 {
     const bool pdf = WantsPdf(argc, argv);
     if (pdf)
@@ -709,4 +708,10 @@ int main(int argc, char **argv)
     recorder.Flush();
     CCliHistory::Report(recorder, store.get(), options.verbose);
     return status;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return FinishProcess(Run(argc, argv));
 }

@@ -111,6 +111,8 @@ void TestHistoryDueWindow::disagreementInTableAndCertificate()
     window->SelectSerial(QStringLiteral("00A10001"));
     const QString path = m_h.dir->filePath(QStringLiteral("record.pdf"));
     QVERIFY(window->SaveCalibrationRecord(path));
+    if (!CanReadPdfText())
+        QSKIP("no pdftotext here: the record's text is checked on Linux");
     // pdftotext gives the font's ligatures ("ﬀ", "ﬁ") as single characters.
     QString pdf = PdfText(path).simplified();
     pdf.replace(QChar(0xFB00), QLatin1String("ff")).replace(QChar(0xFB01), QLatin1String("fi")).replace(QChar(0xFB02), QLatin1String("fl"));

@@ -757,20 +757,29 @@ void TestShell::helpViewer()
     QVERIFY(!frame->FindChild("help.rtf"));
 }
 
-int main(int argc, char **argv)
+namespace {
+int RunShellTests(int argc, char **argv)
 {
     // A desktop-sized screen, so the layouts and screenshots are those a user sees.
-    QTemporaryDir screen;
+    // The platform's options are separated by colons, so the file is named
+    // relative to the working folder (a Windows path's drive has a colon).
+    QTemporaryDir screen(QDir::current().filePath(QStringLiteral("screen-XXXXXX")));
     if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen")) {
         QFile config(screen.filePath("screen.json"));
         if (config.open(QIODevice::WriteOnly))
             config.write(R"({"screens": [{"name": "desk", "x": 0, "y": 0, "width": 1440, "height": 900,)"
                          R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
         config.close();
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QDir::current().relativeFilePath(config.fileName()).toLocal8Bit());
     }
     QApplication app(argc, argv);
     TestShell test;
     return QTest::qExec(&test, argc, argv);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return FinishProcess(RunShellTests(argc, argv));
 }
 #include "tst_shell.moc"

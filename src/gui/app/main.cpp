@@ -1,10 +1,12 @@
 // altavo-view: the windowed service program.
 #include "app/AltavoApp.h"
 #include "platform/BuildInfo.h"
+#include "platform/ProcessEnd.h"
 
 #include <QApplication>
 
-int main(int argc, char **argv)
+namespace {
+int Run(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Veltrion Norvane"));
@@ -15,4 +17,10 @@ int main(int argc, char **argv)
     if (!altavo.Start(app.arguments().mid(1)))
         return 0;
     return app.exec();
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return FinishProcess(Run(argc, argv));
 }
