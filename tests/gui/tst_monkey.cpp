@@ -59,7 +59,8 @@ void TestMonkey::randomUseLeavesTheInstrumentAsItWas()
 
 // The monkey may run for many minutes on a sanitized build: no time limit of
 // Qt Test's own (ctest keeps its limit).
-int main(int argc, char **argv)
+namespace {
+int RunMonkey(int argc, char **argv)
 {
     qputenv("QTEST_FUNCTION_TIMEOUT", "86400000");
     QApplication app(argc, argv);
@@ -71,6 +72,12 @@ int main(int argc, char **argv)
     QStringList args = QCoreApplication::arguments();
     args << QStringLiteral("-maxwarnings") << QStringLiteral("0");
     return QTest::qExec(&test, args);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return FinishProcess(RunMonkey(argc, argv));
 }
 
 #include "tst_monkey.moc"
