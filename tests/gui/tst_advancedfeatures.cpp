@@ -30,6 +30,7 @@ private slots:
     void calIntervalBeyondList();
     void levelsBeyondListsKept();
     void statusPollLeavesTypingAlone();
+    void offStepValueShownOnce();
 
 private:
     QTemporaryDir m_settingsDir;
@@ -563,6 +564,23 @@ void TestAdvancedFeatures::statusPollLeavesTypingAlone()
     b.Doc().ReadConfigurationB();
     QVERIFY(b.rig.WaitIdle());
     QCOMPARE(high->itemText(high->count() - 1), QStringLiteral("60"));
+}
+
+void TestAdvancedFeatures::offStepValueShownOnce()
+{
+    // A drop-down list shows a value between its steps as one extra item,
+    // however often the same value is shown again (every status poll does).
+    CFormValueList list(false);
+    QVERIFY(list.Build(0, 10, 1, 0));
+    for (int shown = 0; shown < 3; ++shown)
+        list.ShowValue(2.5, QStringLiteral("2.5"));
+    QCOMPARE(list.count(), 12);
+    QCOMPARE(list.currentText(), QStringLiteral("2.5"));
+    list.ShowValue(3, QStringLiteral("3"));
+    QCOMPARE(list.currentText(), QStringLiteral("3"));
+    list.ShowValue(2.5, QStringLiteral("2.5"));
+    QCOMPARE(list.count(), 12);
+    QCOMPARE(list.currentText(), QStringLiteral("2.5"));
 }
 
 QTEST_MAIN(TestAdvancedFeatures)

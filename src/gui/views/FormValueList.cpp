@@ -85,9 +85,15 @@ void CFormValueList::ShowValue(double value, const QString &text)
         setEditText(text);
         return;
     }
-    addItem(text);
-    setItemData(count() - 1, int(Qt::AlignRight | Qt::AlignVCenter), Qt::TextAlignmentRole);
-    setCurrentIndex(count() - 1);
+    // The extra item is added once: the same value shown again (every
+    // status poll shows the held levels) selects it.
+    int at = findText(text, Qt::MatchExactly);
+    if (at < 0) {
+        addItem(text);
+        at = count() - 1;
+        setItemData(at, int(Qt::AlignRight | Qt::AlignVCenter), Qt::TextAlignmentRole);
+    }
+    setCurrentIndex(at);
 }
 
 void CFormValueList::SetAligned(int index, const QString &text)
