@@ -95,8 +95,7 @@ bool CMSComm::SetPortOpen(bool open)
                                          CSerialPortList::Available()).Text();
         return false;
     }
-    if (m_serial->Descriptor() >= 0)
-        m_lowLatency.Enable(m_serial->Descriptor());
+    m_lowLatency.Enable(m_serial->Descriptor());
     return true;
 }
 
