@@ -128,13 +128,7 @@ void TestCliHistoryCopy::cleanupTestCase()
 
 QString TestCliHistoryCopy::Fresh(const QString &engine)
 {
-    const QString name = QStringLiteral("copy%1").arg(++m_databases);
-    if (engine == QLatin1String("sqlite"))
-        return m_dir.filePath(name + QStringLiteral(".db"));
-    QString error;
-    if (!m_pg.CreateDatabase(name, &error))
-        qWarning("%s", qPrintable(error));
-    return m_pg.Url(name);
+    return FreshHistoryLocation(m_dir, m_pg, QStringLiteral("copy%1").arg(++m_databases), engine);
 }
 
 // Three instruments with uploads, a download with a difference, a retrieved

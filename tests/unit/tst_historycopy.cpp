@@ -80,13 +80,7 @@ void TestHistoryCopy::cleanupTestCase()
 
 QString TestHistoryCopy::Fresh(const QString &engine)
 {
-    const QString name = QStringLiteral("c%1").arg(++m_databases);
-    if (engine == QLatin1String("sqlite"))
-        return m_dir.filePath(name + QStringLiteral(".db"));
-    QString error;
-    if (!m_pg.CreateDatabase(name, &error))
-        qWarning("%s", qPrintable(error));
-    return m_pg.Url(name);
+    return FreshHistoryLocation(m_dir, m_pg, QStringLiteral("c%1").arg(++m_databases), engine);
 }
 
 void TestHistoryCopy::carriesOnInChunks_data()

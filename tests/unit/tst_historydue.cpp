@@ -132,10 +132,7 @@ void TestHistoryDue::instrumentAndLogReckonings_data()
     QTest::addColumn<QString>("differ");      // expected disagreement; "" none
     QTest::addColumn<bool>("dueWithinOne");   // listed by Due(1)
 
-    QStringList engines{QStringLiteral("sqlite")};
-    if (BuildInfo::HasPostgresClient())
-        engines << QStringLiteral("postgresql");
-    for (const QString &engine : engines) {
+    for (const QString &engine : HistoryEngineNames()) {
         const auto row = [&](const char *name) -> QTestData & { return QTest::newRow(qPrintable(engine + QLatin1Char(' ') + QLatin1String(name))) << engine; };
         // The settings' date is old, the log calibrated 3 days ago: the
         // instrument's reckoning is the earlier and overdue.
