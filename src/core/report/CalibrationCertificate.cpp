@@ -1,6 +1,7 @@
 // Calibration certificates from the history's calibrations, snapshots and retrievals.
 #include "CalibrationCertificate.h"
 
+#include "ReportHtml.h"
 #include "document/OptionsFile.h"
 #include "document/RangeRecord.h"
 #include "document/SettingsCodec.h"
@@ -10,16 +11,9 @@
 #include <algorithm>
 
 namespace {
-const QString TableStart = QStringLiteral(
-    "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"4\" border=\"1\" "
-    "style=\"border-collapse: collapse; border-color: #9aa5ae; border-style: solid;\">");
-const QString HeadBackground = QStringLiteral("#dfe5ea");
+using ReportHtml::Esc;
+using ReportHtml::TableStart;
 const QString FailBackground = QStringLiteral("#fde7e9");
-
-QString Esc(const QString &text)
-{
-    return text.toHtmlEscaped();
-}
 
 // The combustible unit a configuration text names ("-02 %LEL HEX").
 QString HcUnit(const QString &configuration)
@@ -155,10 +149,8 @@ QString CCalibrationCertificate::Html(const QList<HistoryCalibration> &calibrati
         }
         html += QStringLiteral("</p>");
         html += TableStart;
-        html += QStringLiteral("<thead><tr>");
-        for (const char *title : {"Sensor", "Calibration gas", "Warning alarm", "High alarm", "Result"})
-            html += QStringLiteral("<th align=\"left\" bgcolor=\"%1\">%2</th>").arg(HeadBackground, QLatin1String(title));
-        html += QStringLiteral("</tr></thead>");
+        html += ReportHtml::Head({QStringLiteral("Sensor"), QStringLiteral("Calibration gas"), QStringLiteral("Warning alarm"),
+                                  QStringLiteral("High alarm"), QStringLiteral("Result")});
         for (const HistoryCalibration &c : *g) {
             const SensorSettings s = settings ? Settings(settings->optionsText, c.sensor, configuration) : SensorSettings{};
             const QString name = settings ? CHistoryReport::SensorName(c.sensor, settings->optionsText) : CHistoryReport::SensorName(c.sensor);

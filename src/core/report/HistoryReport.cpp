@@ -2,6 +2,7 @@
 #include "HistoryReport.h"
 
 #include "CalibrationCertificate.h"
+#include "ReportHtml.h"
 #include "history/HistoryDue.h"
 #include "history/HistoryStore.h"
 #include "platform/ProfileFile.h"
@@ -14,23 +15,10 @@ const QString DateFormat = QStringLiteral("yyyy-MM-dd");
 const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm");
 const QString OverdueColour = QStringLiteral("#b00020");
 const QString OverdueBackground = QStringLiteral("#fde7e9");
-const QString HeadBackground = QStringLiteral("#dfe5ea");
-const QString TableStart = QStringLiteral(
-    "<table width=\"100%\" cellspacing=\"0\" cellpadding=\"4\" border=\"1\" "
-    "style=\"border-collapse: collapse; border-color: #9aa5ae; border-style: solid;\">");
-
-QString Esc(const QString &text)
-{
-    return text.toHtmlEscaped();
-}
-
-QString Head(const QStringList &titles)
-{
-    QString html = QStringLiteral("<thead><tr>");
-    for (const QString &t : titles)
-        html += QStringLiteral("<th align=\"left\" bgcolor=\"%1\">%2</th>").arg(HeadBackground, Esc(t));
-    return html + QStringLiteral("</tr></thead>");
-}
+using ReportHtml::Esc;
+using ReportHtml::Head;
+using ReportHtml::HeadBackground;
+using ReportHtml::TableStart;
 
 QString Cell(const QString &text, bool bold = false)
 {
