@@ -17,11 +17,6 @@
 #include <memory>
 
 namespace {
-QString Text(const QString &s)
-{
-    return s.isNull() ? QStringLiteral("") : s;
-}
-
 QString Same(const CHistoryLocation &l)
 {
     if (l.engine == CHistoryLocation::SQLite) {
@@ -149,55 +144,23 @@ private:
                 m_result.snapshots.added += id > 0 ? 1 : 0;
             }
             for (const HistoryLogRetrieval &r : retrievals) {
-                if (!Retrieval(toId, r, e))
+                if (!Retrieval(writer, toId, r, e))
                     return false;
             }
-            return Calibrations(toId, calibrations, e) && writer.RefreshDue(toId, e)
+            return writer.StoreCalibrations(toId, calibrations, e, &m_result.calibrations.added) && writer.RefreshDue(toId, e)
                    && Count(m_to, QStringLiteral("SELECT COUNT(*) FROM log_entry WHERE instrument = ?"), {toId}, &held, e);
         });
         return copied && Entries(serial, fromId, toId, held == 0);
     }
 
-    bool Retrieval(qint64 instrument, const HistoryLogRetrieval &r, QString *error)
+    bool Retrieval(CHistoryWriter &writer, qint64 instrument, const HistoryLogRetrieval &r, QString *error)
     {
-        qint64 existing = 0;
-        if (!Count(m_to, QStringLiteral("SELECT COUNT(*) FROM log_retrieval WHERE op_key = ?"), {Text(r.opKey)}, &existing, error))
-            return false;
-        if (existing > 0)
-            return true;
-        QSqlQuery q = m_to.Query();
-        if (!m_to.Prepare(q,
-                          QStringLiteral("INSERT INTO log_retrieval (op_key, instrument, source, file_name, time, computer, user_name,"
-                                         " entry_count, added_count, first_entry, last_entry, sensors)"
-                                         " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                          error))
-            return false;
-        for (const QVariant &v : QVariantList{Text(r.opKey), instrument, int(r.source), Text(r.fileName), r.time.toMSecsSinceEpoch(),
-                                              Text(r.computer), Text(r.user), r.entryCount, r.addedCount,
-                                              CHistoryFields::Ms(r.firstEntry), CHistoryFields::Ms(r.lastEntry),
-                                              CHistoryFields::SensorsText(r.sensors)})
-            q.addBindValue(v);
-        if (!m_to.Exec(q, error))
+        const qint64 existing = writer.Existing("log_retrieval", r.opKey, error);
+        if (existing != 0)
+            return existing > 0;
+        if (!writer.InsertRetrieval(instrument, r, error))
             return false;
         ++m_result.retrievals.added;
-        return true;
-    }
-
-    bool Calibrations(qint64 instrument, const QList<HistoryCalibration> &calibrations, QString *error)
-    {
-        QSqlQuery q = m_to.Query();
-        if (!m_to.Prepare(q, QStringLiteral("INSERT INTO calibration (instrument, kind, sensor, t, passed, result) VALUES (?, ?, ?, ?, ?, ?)"
-                                            " ON CONFLICT DO NOTHING"),
-                          error))
-            return false;
-        for (const HistoryCalibration &c : calibrations) {
-            int p = 0;
-            for (const QVariant &v : QVariantList{instrument, int(c.kind), c.sensor, c.time.toMSecsSinceEpoch(), c.passed ? 1 : 0, Text(c.result)})
-                q.bindValue(p++, v);
-            if (!m_to.Exec(q, error))
-                return false;
-            m_result.calibrations.added += qMax(0, q.numRowsAffected());
-        }
         return true;
     }
 

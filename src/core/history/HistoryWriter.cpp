@@ -262,14 +262,7 @@ qint64 CHistoryWriter::Log(const HistoryLogRetrieval &r, const QList<LogRecord> 
         if (!row.lastEntry.isValid() || e.time > row.lastEntry)
             row.lastEntry = e.time;
     }
-    if (!Run(m_db,
-             QStringLiteral("INSERT INTO log_retrieval (op_key, instrument, source, file_name, time, computer, user_name,"
-                            " entry_count, added_count, first_entry, last_entry, sensors)"
-                            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-             {Text(row.opKey), instrument, int(row.source), Text(row.fileName), row.time.toMSecsSinceEpoch(), Text(row.computer),
-              Text(row.user), row.entryCount, row.addedCount, CHistoryFields::Ms(row.firstEntry), CHistoryFields::Ms(row.lastEntry),
-              CHistoryFields::SensorsText(row.sensors)},
-             error))
+    if (!InsertRetrieval(instrument, row, error))
         return -1;
     const qint64 id = LastId("log_retrieval", row.opKey, error);
     if (id < 0 || !StoreCalibrations(instrument, CHistoryCalibrationFinder::Find(entries), error) || !RefreshDue(instrument, error))
@@ -277,7 +270,19 @@ qint64 CHistoryWriter::Log(const HistoryLogRetrieval &r, const QList<LogRecord> 
     return id;
 }
 
-bool CHistoryWriter::StoreCalibrations(qint64 instrument, const QList<HistoryCalibration> &found, QString *error)
+bool CHistoryWriter::InsertRetrieval(qint64 instrument, const HistoryLogRetrieval &row, QString *error)
+{
+    return Run(m_db,
+               QStringLiteral("INSERT INTO log_retrieval (op_key, instrument, source, file_name, time, computer, user_name,"
+                              " entry_count, added_count, first_entry, last_entry, sensors)"
+                              " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+               {Text(row.opKey), instrument, int(row.source), Text(row.fileName), row.time.toMSecsSinceEpoch(), Text(row.computer),
+                Text(row.user), row.entryCount, row.addedCount, CHistoryFields::Ms(row.firstEntry), CHistoryFields::Ms(row.lastEntry),
+                CHistoryFields::SensorsText(row.sensors)},
+               error);
+}
+
+bool CHistoryWriter::StoreCalibrations(qint64 instrument, const QList<HistoryCalibration> &found, QString *error, qint64 *added)
 {
     if (found.isEmpty())
         return true;
@@ -295,6 +300,8 @@ bool CHistoryWriter::StoreCalibrations(qint64 instrument, const QList<HistoryCal
         q.bindValue(5, Text(c.result));
         if (!m_db.Exec(q, error))
             return false;
+        if (added)
+            *added += qMax(0, q.numRowsAffected());
     }
     return true;
 }

@@ -29,6 +29,15 @@ public:
     qint64 FirmwareRun(const HistoryFirmwareRun &run, QString *error);
     qint64 BoardTest(const HistoryBoardTest &result, QString *error);
 
+    // A log retrieval's row as it stands, without entries or calibrations.
+    bool InsertRetrieval(qint64 instrument, const HistoryLogRetrieval &row, QString *error);
+    // Calibrations the history does not hold yet; *added (when given) counts
+    // those stored.
+    bool StoreCalibrations(qint64 instrument, const QList<HistoryCalibration> &found, QString *error, qint64 *added = nullptr);
+    // The id of table's row made by the operation opKey; 0 when there is
+    // none, -1 on a failure.
+    qint64 Existing(const char *table, const QString &opKey, QString *error);
+
     // Works out the instrument's last calibration and bump test and their due
     // dates from its calibration rows and newest settings.
     bool RefreshDue(qint64 instrument, QString *error);
@@ -40,11 +49,9 @@ private:
     // Finds every instrument's calibrations again from its stored events (to
     // version 2; the due dates follow in the step to version 3).
     bool RederiveAll(QString *error);
-    qint64 Existing(const char *table, const QString &opKey, QString *error);
     qint64 InstrumentFor(const QString &serial, const QDateTime &time, QString *error);
     // The row of the serial, made when missing; last seen stays as it is.
     qint64 KnownInstrument(const QString &serial, const QDateTime &time, QString *error);
-    bool StoreCalibrations(qint64 instrument, const QList<HistoryCalibration> &found, QString *error);
     qint64 LastId(const char *table, const QString &opKey, QString *error);
     QString Greatest() const;
     QString Least() const;
