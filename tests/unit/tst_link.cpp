@@ -367,7 +367,9 @@ void TestLink::starClearsNothingByItself()
     // selected anew in case the instrument restarted. With nothing in flight
     // it is passed on; clearing is the document's call.
     SerialRig rig;
-    rig.link.SetReplyPeriods(30, 30);
+    // Long enough that no selection times out between the test reading it
+    // and answering it, on a slow machine too.
+    rig.link.SetReplyPeriods(200, 200);
     rig.link.QueueRequest(RecordType::ReadWords, 0xC003, QByteArray("\x10", 1));
     QCOMPARE(rig.Wire(), QByteArray(":020000040001F9"));
     rig.Answer("#");
