@@ -405,6 +405,7 @@ void TestHistoryWindow::databaseDialog_data()
     QTest::newRow("server") << true << "postgresql://shop@db.example/history" << true << "postgresql://shop@db.example/history";
     QTest::newRow("local socket") << true << "postgresql://shop@/history?host=/run/postgresql" << true
                                   << "postgresql://shop@/history?host=/run/postgresql";
+    QTest::newRow("service") << true << "postgresql:///?service=shop" << true << "postgresql:///?service=shop";
     QTest::newRow("not an address") << true << "db.example" << false << "";
     QTest::newRow("no database") << true << "postgresql://shop@db.example" << false << "";
     QTest::newRow("server chosen, nothing given") << true << "" << true << "";

@@ -166,9 +166,15 @@ QString CHistoryDatabaseDialog::CheckLocation(const QString &location)
         return {};
     if (!text.startsWith(Scheme, Qt::CaseInsensitive))
         return QStringLiteral("Give the server's address as postgresql://user@host/database.");
+    // The host may come as host= (a local socket) and the database as
+    // dbname=; a service names both (postgresql:///?service=name, as the
+    // dialog's hint offers).
     const QUrl url(text, QUrl::StrictMode);
-    const bool socket = url.query().contains(QLatin1String("host="));
-    if (!url.isValid() || (url.host().isEmpty() && !socket) || url.path().size() < 2)
+    const QString query = url.query();
+    const bool service = query.contains(QLatin1String("service="));
+    const bool host = !url.host().isEmpty() || query.contains(QLatin1String("host=")) || service;
+    const bool database = url.path().size() >= 2 || query.contains(QLatin1String("dbname=")) || service;
+    if (!url.isValid() || !host || !database)
         return QStringLiteral("\"%1\" is not a server address: it needs a host and a database, as in postgresql://user@host/database.")
             .arg(CHistoryLocation::Masked(text));
     CHistoryLocation where;
