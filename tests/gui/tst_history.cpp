@@ -484,7 +484,16 @@ void TestHistoryWindow::mainFrameRecordsAndOpensHistory()
     const qsizetype fetched = log->Log().Entries().size();
     frame->OpenView(CHistoryWindow::Title);
     QVERIFY(WaitUntil([&] { return window->Button(QStringLiteral("Open Log"))->isEnabled(); }, 5000));
+    // The window showed a file before: the stored log is no file, so Add to
+    // History must not file its entries under that file's name.
+    const QString csv = m_h.dir->filePath(QStringLiteral("fetched.csv"));
+    QVERIFY(log->SaveTo(csv));
+    QSignalSpy loaded(log, &CLog::LoadFinished);
+    QVERIFY(log->LoadFrom(csv));
+    QVERIFY(loaded.wait(20000));
+    QCOMPARE(log->LoadedFile(), csv);
     QVERIFY(frame->ShowStoredLog(reader.LogEntries(serial), reader.Retrievals(serial).first().sensors, serial));
+    QVERIFY(log->LoadedFile().isEmpty());
     QVERIFY(log->Log().Entries().size() > 0);
     QVERIFY(log->Log().Entries().size() <= fetched);
     QVERIFY(!log->Log().LiveSensors());

@@ -637,12 +637,12 @@ bool CMainFrame::ShowStoredLog(const QList<LogRecord> &entries, const LogSensors
     auto *log = frame ? qobject_cast<CLog *>(frame->View()) : nullptr;
     if (!log)
         return false;
-    if (log->Log().Busy()) {
+    if (!log->ShowStored(entries, sensors)) {
         QMessageBox::information(this, LogViewTitle,
-                                 QStringLiteral("The log window is fetching the instrument's log. Open the stored log once it has finished."));
+                                 QStringLiteral("The log window is fetching the instrument's log or loading a file. Open the stored log "
+                                                "once it has finished."));
         return false;
     }
-    log->Log().SetLoaded(entries, sensors);
     statusBar()->showMessage(QStringLiteral("Stored log of %1: %2 entries").arg(serial).arg(entries.size()));
     return true;
 }

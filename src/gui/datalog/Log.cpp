@@ -230,6 +230,16 @@ void CLog::AddToHistory()
         m_prompt->Message(LogTitle, told, IUserPrompt::Icon::Information);
 }
 
+bool CLog::ShowStored(const QList<LogRecord> &entries, const LogSensors &sensors)
+{
+    if (m_log->Busy() || Loading())
+        return false;
+    m_loadedFile.clear();
+    m_log->SetLoaded(entries, sensors);
+    UpdateControls();
+    return true;
+}
+
 void CLog::Start()
 {
     if (Loading())

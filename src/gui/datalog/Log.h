@@ -56,6 +56,10 @@ public:
     // The CSV file the window shows; empty for a log from the instrument.
     QString LoadedFile() const { return m_loadedFile; }
     void AddToHistory();
+    // Shows a log the history keeps: no file, so Add to History has nothing
+    // to add. False (nothing changed) while the instrument's log is being
+    // fetched or a file loads.
+    bool ShowStored(const QList<LogRecord> &entries, const LogSensors &sensors);
 
     CLogRetrieval &Log() const { return *m_log; }
     QTableView *List() const { return m_list; }
